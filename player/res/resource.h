@@ -1,0 +1,65 @@
+#pragma once
+
+// Dialogs
+#define IDD_ABOUTBOX 103
+#define IDD_PLAYBAR 134
+#define IDD_PLAYHOST 169
+#define IDD_VIDEOSURFACE 170
+
+// Controls
+#define IDC_STATIC -1
+#define IDC_ABOUT_TEXT 1000
+#define IDC_ABOUT_LINE2 1001
+#define IDC_OPEN 1003
+#define IDC_PLAY 1004
+#define IDC_PAUSE 1005
+#define IDC_PREV 1006
+#define IDC_MUTE 1007
+#define IDC_NEXT 1008
+#define IDC_TIME_BAR 1009
+#define IDC_VOLUME_BAR 1010
+#define IDC_STOP 1011
+#define IDC_FULLSCREEN 1012
+#define IDC_LEAVE_FULLSCREEN 1013
+
+// PNG images (resource type "PNG")
+#define IDB_LOGO 142
+#define IDB_BAR_BKG 143
+#define IDB_OPEN 144
+#define IDB_PLAY 145
+#define IDB_PAUSE 146
+#define IDB_STOP 147
+#define IDB_PREV 148
+#define IDB_NEXT 149
+#define IDB_MUTE 150
+#define IDB_TIME_BKG 151
+#define IDB_TIME_FORG 152
+#define IDB_TIME_BALL 153
+#define IDB_VOLUME_BAR 154
+#define IDB_VOLUME_BALL 155
+#define IDB_FULLSCREEN1 156
+#define IDB_FULLSCREEN2 157
+
+// Menus and accelerators
+#define IDR_TRAY 4
+#define IDR_MAINMENU 109
+#define IDR_ACCEL 109
+#define IDR_POPUP 131
+
+// Commands
+#define IDM_ABOUT 104
+#define ID_OPEN 32771
+#define ID_EXIT 32774
+#define ID_FULL_SCREEN 32778
+#define ID_LEAVE_FULL_SCREEN 32780
+#define ID_PLAY 32784
+#define ID_PAUSE 32785
+#define ID_STOP 32786
+#define ID_CLOSE 32790
+#define ID_MUTE 32806
+#define ID_MOVE_FORWARD 32810
+#define ID_PREVIOUS 32815
+#define ID_NEXT 32816
+#define ID_MOVE_BACKWARD 32817
+#define ID_VOLUME_UP 32820
+#define ID_VOLUME_DOWN 32821

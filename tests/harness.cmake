@@ -1,0 +1,1 @@
+vantrel_test(harness_test TIER logic SOURCES harness_test.cpp LIBS vantrel_core)
