@@ -1,0 +1,108 @@
+#pragma once
+#include <windows.h>
+#include <map>
+#include <string>
+#include "MediaPlayer.h"
+
+namespace Gdiplus {
+class Image;
+}
+
+struct BackBuffer {
+    HDC dc = nullptr;
+    HBITMAP bitmap = nullptr;
+    int width = 0;
+    int height = 0;
+};
+
+struct SkinEntry {
+    int id;
+    int resource;  // PNG resource id
+    const wchar_t* tooltip;
+};
+extern const SkinEntry SkinTable[];
+
+struct ButtonSet {
+    int show[2];
+    int hide[2];
+};
+
+// The skinned control bar at the bottom of the main window. One object per process.
+class PlayBar {
+  public:
+    static PlayBar* instance();
+    static void destroyInstance();
+
+    virtual ~PlayBar();
+    PlayBar(const PlayBar&) = delete;
+    PlayBar& operator=(const PlayBar&) = delete;
+
+    bool create(HINSTANCE instance, HWND parent);
+    bool createFontAndTips();
+    bool addTooltips();
+    void destroyWindows();
+    int barHeight();
+    Gdiplus::Image* image(int id);
+    int placeControl(int id, int x, int direction, int yOffset);
+    void placeTimeBar(int x, int width);
+    void layout();
+    // Also called from libvlc's event thread: the window changes then reach the bar on the
+    // user-interface thread without waiting for it.
+    void updateButtons();
+    void showControl(HWND control, bool show, bool enable);
+    void drawButton(const DRAWITEMSTRUCT* item);
+    void copyBackground(HDC dc, int id);
+    COLORREF backgroundColor() const { return RGB(28, 28, 28); }
+
+    // Sliders, drawing and auto-hide.
+    void lock();
+    void unlock();
+    bool hasBuffers() const;
+    bool createBuffer(BackBuffer& buffer, HDC memoryDC, int width, int height);
+    void freeBuffer(BackBuffer* buffer);
+    void ensureBuffers();
+    void compose();
+    void paint(HDC dc);
+    void present(HDC dc);
+    void restoreColumn(int id, HDC dc);
+    bool controlRect(RECT* rect, int id);
+    void drawTimeBar(HDC dc);
+    void drawVolumeBar(HDC dc);
+    void updateTime();
+    void updateVolume();
+    void onMouseDown(LPARAM lParam);
+    void onDrag(LPARAM lParam);
+    void endDrag();
+    void noteActivity();
+    void stopAutoHide();
+    void autoHideTick();
+    void reset();
+
+    HWND window = nullptr;
+    std::map<int, Gdiplus::Image*> images;
+    HBRUSH backgroundBrush = nullptr;
+    Gdiplus::Image* barImage = nullptr;
+    Gdiplus::Image* volumeKnob = nullptr;
+    Gdiplus::Image* timeFill = nullptr;
+    Gdiplus::Image* timeKnob = nullptr;
+    BackBuffer composite;
+    BackBuffer background;
+    int shownVolume = 100;
+    MediaTime position = 0;
+    MediaTime length = 0;
+    int dragTarget = 0;
+    POINT lastCursorPos = {0, 0};
+    DWORD lastActivityTick = 0;
+    BOOL hasContent = FALSE;
+    HANDLE drawLock = nullptr;
+    HWND tooltip = nullptr;
+    HFONT font = nullptr;
+
+  private:
+    PlayBar();
+};
+
+INT_PTR CALLBACK PlayBarDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+HBITMAP CreateDib32(int width, int height, void** pixels);
+void DrawTiled(HDC dc, Gdiplus::Image* image, int x, int y, int width);
+std::wstring FormatPlayTime(MediaTime value, PlayerType type);

@@ -1,0 +1,71 @@
+#pragma once
+#include <string>
+#include "MediaPlayer.h"
+#include "PlayListData.h"
+
+struct PlayerTypeEntry {
+    PlayerType type;
+    const wchar_t* extension;
+};
+extern const PlayerTypeEntry PlayerTypeTable[];
+
+PlayerType PlayerTypeForFile(const wchar_t* path);
+
+// Makes a new, uninitialised engine for a type (null for a type without one). Tests put a factory of
+// engine doubles here; the program keeps the default.
+using EngineFactory = MediaPlayer* (*)(PlayerType type);
+MediaPlayer* MakeDefaultEngine(PlayerType type);
+extern EngineFactory MakeEngine;
+
+// libvlc's event callback; runs on libvlc's event thread.
+struct libvlc_event_t;
+void handleProc(const libvlc_event_t* event, void* userData);
+
+// The playback controller: owns the engine and the playlist, keeps the user's volume and mute.
+class PlayLogic {
+  public:
+    PlayLogic();
+    virtual ~PlayLogic();
+    PlayLogic(const PlayLogic&) = delete;
+    PlayLogic& operator=(const PlayLogic&) = delete;
+
+    bool openPath(const wchar_t* path);
+    void play();
+    void pause();
+    void stop();
+    void navigate(int step);
+    void timerProc();
+    bool seek(int direction);
+    void toggleMute();
+    void setVolume(int level);
+    void stepVolume(int direction);
+    void applyVolume();
+    bool createMediaPlayer(PlayerType type);
+    void updateVideoVisibility();
+    void setCurrentPath(const wchar_t* path);
+    bool isPlaying();
+
+    PlayerState getState();
+    MediaTime getTime();
+    MediaTime getLength();
+    void setTime(MediaTime time);
+    PlayerType currentType();
+    bool isMuted() const { return muted; }
+    int getVolume() const { return volume; }
+    const wchar_t* getCurrentTitle() const { return currentTitle.c_str(); }
+    PlayListData& getPlaylist() { return playlist; }
+    bool isSupported(const wchar_t* path);
+    PlayerType getPlayerType() const { return playerType; }
+    bool hasItems() const;
+    bool canNavigate() const;
+    void releasePlayer();
+    bool alwaysTrue() const { return true; }
+
+    MediaPlayer* player = nullptr;
+    PlayListData playlist;
+    std::wstring currentPath;
+    std::wstring currentTitle;
+    int volume = 100;
+    bool muted = false;
+    PlayerType playerType = kPlayerNone;
+};

@@ -1,0 +1,106 @@
+#pragma once
+// Move-only owners for Win32 handles, in the style of WIL's unique_any: one template, one alias a kind.
+#include <windows.h>
+#include <utility>
+
+template <typename H, typename Traits>
+class UniqueHandle {
+  public:
+    UniqueHandle() = default;
+    explicit UniqueHandle(H h) : h_(h) {}
+    ~UniqueHandle() { reset(); }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    UniqueHandle(UniqueHandle&& other) noexcept : h_(other.release()) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+        if (this != &other)
+            reset(other.release());
+        return *this;
+    }
+
+    H get() const { return h_; }
+    explicit operator bool() const { return h_ != Traits::invalid(); }
+    H release() { return std::exchange(h_, Traits::invalid()); }
+    void reset(H h = Traits::invalid()) {
+        H old = std::exchange(h_, h);
+        if (old != Traits::invalid())
+            Traits::close(old);
+    }
+    // For out-parameters: frees the current handle and hands out the slot.
+    H* put() {
+        reset();
+        return &h_;
+    }
+
+  private:
+    H h_ = Traits::invalid();
+};
+
+template <typename H, auto CloseFn>
+struct NullHandleTraits {
+    static constexpr H invalid() { return nullptr; }
+    static void close(H h) { CloseFn(h); }
+};
+
+struct FindHandleTraits {
+    static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
+    static void close(HANDLE h) { FindClose(h); }
+};
+
+using UniqueHkey = UniqueHandle<HKEY, NullHandleTraits<HKEY, RegCloseKey>>;
+using UniqueHfont = UniqueHandle<HFONT, NullHandleTraits<HFONT, DeleteObject>>;
+using UniqueHbrush = UniqueHandle<HBRUSH, NullHandleTraits<HBRUSH, DeleteObject>>;
+using UniqueHbitmap = UniqueHandle<HBITMAP, NullHandleTraits<HBITMAP, DeleteObject>>;
+using UniqueHdc = UniqueHandle<HDC, NullHandleTraits<HDC, DeleteDC>>;
+using UniqueEvent = UniqueHandle<HANDLE, NullHandleTraits<HANDLE, CloseHandle>>;
+using UniqueHmenu = UniqueHandle<HMENU, NullHandleTraits<HMENU, DestroyMenu>>;
+using UniqueFindHandle = UniqueHandle<HANDLE, FindHandleTraits>;
+
+// GetDC/ReleaseDC for one scope.
+class WindowDC {
+  public:
+    explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
+    ~WindowDC() {
+        if (dc_)
+            ReleaseDC(window_, dc_);
+    }
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+    HDC get() const { return dc_; }
+
+  private:
+    HWND window_;
+    HDC dc_;
+};
+
+// BeginPaint/EndPaint for one WM_PAINT.
+class PaintScope {
+  public:
+    explicit PaintScope(HWND window) : window_(window) { dc_ = BeginPaint(window, &ps_); }
+    ~PaintScope() { EndPaint(window_, &ps_); }
+    PaintScope(const PaintScope&) = delete;
+    PaintScope& operator=(const PaintScope&) = delete;
+    HDC dc() const { return dc_; }
+    const PAINTSTRUCT& paint() const { return ps_; }
+
+  private:
+    HWND window_;
+    HDC dc_;
+    PAINTSTRUCT ps_;
+};
+
+// Selects an object into a DC and puts the previous one back at the end of the scope.
+class SelectScope {
+  public:
+    SelectScope(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+    ~SelectScope() {
+        if (previous_ && previous_ != HGDI_ERROR)
+            SelectObject(dc_, previous_);
+    }
+    SelectScope(const SelectScope&) = delete;
+    SelectScope& operator=(const SelectScope&) = delete;
+
+  private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
