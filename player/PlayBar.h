@@ -8,6 +8,9 @@ namespace Gdiplus {
 class Image;
 }
 
+// Posted to the bar window when updateButtons is asked for on another thread.
+constexpr UINT WM_PLAYBAR_UPDATEBUTTONS = WM_APP + 0x40;
+
 struct BackBuffer {
     HDC dc = nullptr;
     HBITMAP bitmap = nullptr;
