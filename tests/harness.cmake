@@ -1,1 +1,2 @@
-vantrel_test(harness_test TIER logic SOURCES harness_test.cpp LIBS vantrel_core)
+vantrel_test(harness_test TIER logic SOURCES harness_test.cpp LIBS vantrel_core version)
+add_dependencies(harness_test Vantrel)
