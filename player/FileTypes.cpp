@@ -1,0 +1,234 @@
+#include "FileTypes.h"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+#include <vector>
+
+#include "Settings.h"
+#include "TextUtil.h"
+
+namespace {
+
+const wchar_t kUserClasses[] = L"Software\\Classes\\";
+const wchar_t kRegisteredApplications[] = L"SOFTWARE\\RegisteredApplications";
+const wchar_t kFileExts[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
+
+// The shell's application-association registration object and the one method used of it, declared here
+// by their identifiers so that nothing depends on which SDK declares them.
+const CLSID kAssociationClass = {0x591209C7, 0x767B, 0x42B2, {0x9F, 0xBA, 0x44, 0xEE, 0x46, 0x15, 0xF2, 0xC7}};
+const IID kAssociationInterface = {0x4E530B0A, 0xE611, 0x4C77, {0xA3, 0xAC, 0x90, 0x31, 0xD0, 0x22, 0x28, 0x1B}};
+enum AssociationType { kFileExtension = 0 };
+struct AssociationRegistration : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE QueryCurrentDefault(LPCWSTR, int, int, LPWSTR*) = 0;
+    virtual HRESULT STDMETHODCALLTYPE QueryAppIsDefault(LPCWSTR, int, int, LPCWSTR, BOOL*) = 0;
+    virtual HRESULT STDMETHODCALLTYPE QueryAppIsDefaultAll(int, LPCWSTR, BOOL*) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetAppAsDefault(LPCWSTR, LPCWSTR, int) = 0;
+};
+
+bool ValidAppName(const wchar_t* appName) {
+    return appName && appName[0] && wcslen(appName) <= kMaxAppNameLength;
+}
+
+// Extension, ProgId and description of one list entry; false for an entry that cannot be registered.
+bool DeriveNames(const std::wstring& entry,
+                 const wchar_t* progIdPrefix,
+                 std::wstring& extension,
+                 std::wstring& progId,
+                 std::wstring& description) {
+    if (entry.empty())
+        return false;
+    extension = entry[0] == L'.' ? entry : L"." + entry;
+    progId = std::wstring(progIdPrefix ? progIdPrefix : L"") + extension;
+    description = extension.substr(1) + L" file";
+    return progId.size() <= kMaxProgIdLength;
+}
+
+// The module's path in its short form; the long form when the short one cannot be had.
+bool ProgramPath(HMODULE module, std::wstring& path) {
+    wchar_t longPath[kTextBufferSize] = {};
+    DWORD n = GetModuleFileNameW(module, longPath, kTextBufferSize);
+    if (n == 0 || n >= static_cast<DWORD>(kTextBufferSize))
+        return false;
+    wchar_t shortPath[kTextBufferSize] = {};
+    DWORD s = GetShortPathNameW(longPath, shortPath, kTextBufferSize);
+    path = (s > 0 && s < static_cast<DWORD>(kTextBufferSize)) ? shortPath : longPath;
+    return true;
+}
+
+// Formats one key path; an empty text when it does not fit, which every caller then skips.
+std::wstring KeyPath(const wchar_t* format, const wchar_t* value) {
+    wchar_t buffer[kTextBufferSize];
+    return FormatString(buffer, format, value) < 0 ? std::wstring() : std::wstring(buffer);
+}
+
+BYTE WindowsMajorVersion() {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    return LOBYTE(LOWORD(GetVersion()));
+#pragma GCC diagnostic pop
+}
+
+}  // namespace
+
+int SetStringValue(HKEY root, const wchar_t* path, const wchar_t* name, const wchar_t* data) {
+    DWORD characters = static_cast<DWORD>(wcslen(data));
+    if (!name)
+        return RegSetValueW(root, path, REG_SZ, data, characters * 2) == ERROR_SUCCESS ? 1 : 0;
+    if (!root)
+        return 0;
+    HKEY key = OpenOrCreateKey(root, path);
+    if (!key)
+        return 0;
+    LONG set = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data), (characters + 1) * 2);
+    LONG closed = RegCloseKey(key);
+    return set == ERROR_SUCCESS && closed == ERROR_SUCCESS ? 1 : 0;
+}
+
+int DeleteSubKey(HKEY root, const wchar_t* path, const wchar_t* child) {
+    if (!child)
+        return SHDeleteKeyW(root, path) == ERROR_SUCCESS ? 1 : 0;
+    if (!root)
+        return 0;
+    HKEY parent = OpenOrCreateKey(root, path);  // a missing parent is created, empty
+    if (!parent)
+        return 0;
+    LONG deleted = SHDeleteKeyW(parent, child);
+    LONG closed = RegCloseKey(parent);
+    return deleted == ERROR_SUCCESS && closed == ERROR_SUCCESS ? 1 : 0;
+}
+
+void SetUserClassesDefault(const wchar_t* keyPath, const wchar_t* data) {
+    std::wstring path = std::wstring(kUserClasses) + keyPath;
+    RegSetValueW(HKEY_CURRENT_USER, path.c_str(), REG_SZ, data, static_cast<DWORD>(wcslen(data) * 2));
+}
+
+void DeleteKeyTree(HKEY root, const wchar_t* keyPath, const wchar_t* prefix) {
+    std::wstring path = prefix ? std::wstring(prefix) + keyPath : std::wstring(keyPath);
+    SHDeleteKeyW(root, path.c_str());
+}
+
+std::wstring UserChoicePath(const wchar_t* keyPath) {
+    return std::wstring(keyPath) + L"\\UserChoice";
+}
+
+void RegisterCapabilities(const wchar_t* appName, const wchar_t* progId, const wchar_t* extension) {
+    if (!ValidAppName(appName))
+        return;
+    std::wstring capabilities = KeyPath(L"SOFTWARE\\%s\\Capabilities", appName);
+    std::wstring associations = KeyPath(L"SOFTWARE\\%s\\Capabilities\\FileAssociations", appName);
+    SetStringValue(HKEY_LOCAL_MACHINE, capabilities.c_str(), L"ApplicationName", appName);
+    SetStringValue(HKEY_LOCAL_MACHINE, associations.c_str(), extension, progId);
+    SetStringValue(HKEY_LOCAL_MACHINE, kRegisteredApplications, appName, capabilities.c_str());
+}
+
+void UnregisterCapabilities(const wchar_t* appName) {
+    // An empty name would make the first path the machine's whole SOFTWARE key, and the value the
+    // registered-applications key's default: refuse it.
+    if (!ValidAppName(appName))
+        return;
+    std::wstring machineKey = KeyPath(L"SOFTWARE\\%s", appName);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, machineKey.c_str(), nullptr);
+    HKEY key = OpenOrCreateKey(HKEY_LOCAL_MACHINE, kRegisteredApplications);
+    if (key) {
+        RegDeleteValueW(key, appName);
+        RegCloseKey(key);
+    }
+}
+
+DWORD IsProcessElevated() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return 0;
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = sizeof(elevation);
+    DWORD result = GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size)
+                       ? elevation.TokenIsElevated
+                       : 0;
+    CloseHandle(token);
+    return result;
+}
+
+bool SetDefaultHandler(const wchar_t* appName, const wchar_t* extension) {
+    AssociationRegistration* registration = nullptr;
+    HRESULT hr = CoCreateInstance(kAssociationClass, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
+                                  kAssociationInterface, reinterpret_cast<void**>(&registration));
+    if (FAILED(hr) || !registration)
+        return false;
+    hr = registration->SetAppAsDefault(appName, extension, kFileExtension);
+    registration->Release();
+    return SUCCEEDED(hr);
+}
+
+void AssociateFileType(HMODULE module,
+                       const wchar_t* appName,
+                       const wchar_t* progId,
+                       const wchar_t* description,
+                       const wchar_t* extension) {
+    RegisterCapabilities(appName, progId, extension);
+
+    SetStringValue(HKEY_CLASSES_ROOT, progId, nullptr, description);
+    SetUserClassesDefault(progId, description);
+    std::wstring program;
+    if (ProgramPath(module, program)) {  // never an icon or command built from an unfilled buffer
+        std::wstring icon = program + L",0";
+        std::wstring command = program + L" %1";
+        std::wstring iconKey = KeyPath(L"%s\\DefaultIcon", progId);
+        std::wstring commandKey = KeyPath(L"%s\\shell\\open\\command", progId);
+        if (!iconKey.empty()) {
+            SetStringValue(HKEY_CLASSES_ROOT, iconKey.c_str(), nullptr, icon.c_str());
+            SetUserClassesDefault(iconKey.c_str(), icon.c_str());
+        }
+        if (!commandKey.empty()) {
+            SetStringValue(HKEY_CLASSES_ROOT, commandKey.c_str(), nullptr, command.c_str());
+            SetUserClassesDefault(commandKey.c_str(), command.c_str());
+        }
+    }
+    SetStringValue(HKEY_CLASSES_ROOT, extension, nullptr, progId);
+    SetUserClassesDefault(extension, progId);
+
+    if (WindowsMajorVersion() < 6) {
+        std::wstring choice = UserChoicePath((std::wstring(kFileExts) + extension).c_str());
+        SetStringValue(HKEY_CURRENT_USER, choice.c_str(), L"Progid", progId);
+        return;
+    }
+    if (IsProcessElevated()) {
+        SetDefaultHandler(appName, extension);
+        SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+    }
+}
+
+void UnassociateFileType(const wchar_t* progId, const wchar_t* appName, const wchar_t* extension) {
+    DeleteKeyTree(HKEY_CLASSES_ROOT, progId, nullptr);
+    DeleteKeyTree(HKEY_CURRENT_USER, progId, kUserClasses);
+    DeleteKeyTree(HKEY_CLASSES_ROOT, extension, nullptr);
+    DeleteKeyTree(HKEY_CURRENT_USER, extension, kUserClasses);
+    UnregisterCapabilities(appName);
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+}
+
+void AssociateFileTypes(const wchar_t* appName,
+                        const wchar_t* progIdPrefix,
+                        const wchar_t* extensionList,
+                        HMODULE module) {
+    if (!ValidAppName(appName) || !extensionList)
+        return;
+    std::vector<std::wstring> entries;
+    SplitList(extensionList, entries);
+    for (const std::wstring& entry : entries) {
+        std::wstring extension, progId, description;
+        if (DeriveNames(entry, progIdPrefix, extension, progId, description))
+            AssociateFileType(module, appName, progId.c_str(), description.c_str(), extension.c_str());
+    }
+}
+
+void UnassociateFileTypes(const wchar_t* appName, const wchar_t* progIdPrefix, const wchar_t* extensionList) {
+    if (!ValidAppName(appName) || !extensionList)
+        return;
+    std::vector<std::wstring> entries;
+    SplitList(extensionList, entries);
+    for (const std::wstring& entry : entries) {
+        std::wstring extension, progId, description;
+        if (DeriveNames(entry, progIdPrefix, extension, progId, description))
+            UnassociateFileType(progId.c_str(), appName, extension.c_str());
+    }
+}

@@ -1,0 +1,134 @@
+// File-type registration against the real registry of the test prefix, with an application name and
+// extensions of the test's own so nothing else in the prefix is touched.
+#include <windows.h>
+#include <gtest/gtest.h>
+#include <shlwapi.h>
+#include <string>
+#include "FileTypes.h"
+
+namespace {
+
+const wchar_t kApp[] = L"VantrelFileTypesTest";
+const wchar_t kPrefix[] = L"VantrelTest";
+
+// The value's text, or "<missing>" when the key or the value does not exist.
+std::wstring Value(HKEY root, const std::wstring& path, const wchar_t* name) {
+    wchar_t data[512] = {};
+    DWORD size = sizeof(data) - sizeof(wchar_t);
+    DWORD type = 0;
+    if (RegGetValueW(root, path.c_str(), name, RRF_RT_ANY, &type, data, &size) != ERROR_SUCCESS)
+        return L"<missing>";
+    return data;
+}
+
+bool KeyExists(HKEY root, const std::wstring& path) {
+    HKEY key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+std::wstring ShortProgramPath() {
+    wchar_t path[MAX_PATH], shortPath[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    DWORD n = GetShortPathNameW(path, shortPath, MAX_PATH);
+    return n ? shortPath : path;
+}
+
+class FileTypes : public ::testing::Test {
+  protected:
+    void SetUp() override { Clean(); }
+    void TearDown() override { Clean(); }
+    static void Clean() {
+        for (const wchar_t* e : {L".vftesta", L".vftestb", L".vf test"}) {
+            SHDeleteKeyW(HKEY_CLASSES_ROOT, e);
+            SHDeleteKeyW(HKEY_CLASSES_ROOT, (std::wstring(kPrefix) + e).c_str());
+            SHDeleteKeyW(HKEY_CURRENT_USER, (std::wstring(L"Software\\Classes\\") + e).c_str());
+            SHDeleteKeyW(HKEY_CURRENT_USER, (std::wstring(L"Software\\Classes\\") + kPrefix + e).c_str());
+        }
+        SHDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\VantrelFileTypesTest");
+        SHDeleteValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\RegisteredApplications", kApp);
+        SHDeleteKeyW(HKEY_CURRENT_USER, L"Software\\VantrelFileTypesTestParent");
+    }
+};
+
+}  // namespace
+
+TEST_F(FileTypes, AssociatesEveryNonEmptyEntryAndRemovesThemAgain) {
+    AssociateFileTypes(kApp, kPrefix, L"vftesta;;.vftestb;", nullptr);
+
+    const std::wstring caps = L"SOFTWARE\\VantrelFileTypesTest\\Capabilities";
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, caps, L"ApplicationName"), kApp);
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, caps + L"\\FileAssociations", L".vftesta"), L"VantrelTest.vftesta");
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, caps + L"\\FileAssociations", L".vftestb"), L"VantrelTest.vftestb");
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, L"SOFTWARE\\RegisteredApplications", kApp), caps);
+
+    const std::wstring program = ShortProgramPath();
+    for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER}) {
+        std::wstring base = root == HKEY_CURRENT_USER ? L"Software\\Classes\\" : L"";
+        SCOPED_TRACE(root == HKEY_CURRENT_USER ? "per-user classes" : "classes root");
+        EXPECT_EQ(Value(root, base + L"VantrelTest.vftesta", nullptr), L"vftesta file");
+        EXPECT_EQ(Value(root, base + L"VantrelTest.vftestb", nullptr), L"vftestb file");
+        EXPECT_EQ(Value(root, base + L"VantrelTest.vftesta\\DefaultIcon", nullptr), program + L",0");
+        // The command holds the short path and %1 without quotation marks.
+        EXPECT_EQ(Value(root, base + L"VantrelTest.vftesta\\shell\\open\\command", nullptr), program + L" %1");
+        EXPECT_EQ(Value(root, base + L".vftesta", nullptr), L"VantrelTest.vftesta");
+        EXPECT_EQ(Value(root, base + L".vftestb", nullptr), L"VantrelTest.vftestb");
+    }
+
+    // A choice the user made stays when the types are removed.
+    const std::wstring choice =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.vftesta\\UserChoice";
+    ASSERT_EQ(SetStringValue(HKEY_CURRENT_USER, choice.c_str(), L"Progid", L"VantrelTest.vftesta"), 1);
+
+    UnassociateFileTypes(kApp, kPrefix, L".vftesta");
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L"VantrelTest.vftesta"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L".vftesta"));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\VantrelTest.vftesta"));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\Classes\\.vftesta"));
+    // The application's machine key goes whole, with the capabilities of the other extension too.
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\VantrelFileTypesTest"));
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, L"SOFTWARE\\RegisteredApplications", kApp), L"<missing>");
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L".vftestb"));
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, choice, L"Progid"), L"VantrelTest.vftesta");
+    SHDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.vftesta");
+}
+
+TEST_F(FileTypes, EntriesAreUsedAsTheyStand) {
+    // flv and .flv name one extension; a blank is kept, not trimmed.
+    AssociateFileTypes(kApp, kPrefix, L"vftesta;.vftesta;vf test", nullptr);
+    EXPECT_EQ(Value(HKEY_CLASSES_ROOT, L".vftesta", nullptr), L"VantrelTest.vftesta");
+    EXPECT_EQ(Value(HKEY_CLASSES_ROOT, L".vf test", nullptr), L"VantrelTest.vf test");
+    EXPECT_EQ(Value(HKEY_CLASSES_ROOT, L"VantrelTest.vf test", nullptr), L"vf test file");
+}
+
+TEST_F(FileTypes, EmptyListsAndNamesBeyondTheLimitsWriteNothing) {
+    AssociateFileTypes(kApp, kPrefix, L";;", nullptr);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\VantrelFileTypesTest"));
+
+    std::wstring longPrefix(kMaxProgIdLength, L'p');
+    AssociateFileTypes(kApp, longPrefix.c_str(), L"vftesta", nullptr);
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L".vftesta"));
+
+    // Removing with an empty name must never touch the machine's SOFTWARE key.
+    UnregisterCapabilities(L"");
+    UnassociateFileTypes(L"", kPrefix, L"vftesta");
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\RegisteredApplications"));
+}
+
+TEST_F(FileTypes, GenericRegistryOperations) {
+    // A null value name sets the default value and creates the key.
+    ASSERT_EQ(SetStringValue(HKEY_CURRENT_USER, L"Software\\VantrelFileTypesTestParent\\made", nullptr, L"d"), 1);
+    EXPECT_EQ(Value(HKEY_CURRENT_USER, L"Software\\VantrelFileTypesTestParent\\made", nullptr), L"d");
+    EXPECT_EQ(SetStringValue(nullptr, L"x", L"name", L"d"), 0);
+
+    // A missing parent is created, empty, and the missing child makes the removal fail.
+    EXPECT_EQ(DeleteSubKey(HKEY_CURRENT_USER, L"Software\\VantrelFileTypesTestParent\\empty", L"child"), 0);
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Software\\VantrelFileTypesTestParent\\empty"));
+    EXPECT_EQ(DeleteSubKey(HKEY_CURRENT_USER, L"Software\\VantrelFileTypesTestParent", L"made"), 1);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\VantrelFileTypesTestParent\\made"));
+
+    EXPECT_EQ(UserChoicePath(L"a\\b"), L"a\\b\\UserChoice");
+}
