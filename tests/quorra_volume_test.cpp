@@ -144,14 +144,24 @@ TEST_F(QuorraVolumeTest, LevelsMapLinearlyOntoFullScaleAndReadBackTruncated) {
     }
 }
 
-TEST_F(QuorraVolumeTest, RawValuesAreScaledWithoutClamping) {
+TEST_F(QuorraVolumeTest, RawValuesReadAsTruncatedLevels) {
     Create();
-    ASSERT_EQ(mixer_.Write(655), MMSYSERR_NOERROR);
-    EXPECT_EQ(quorra_getVolume(), 0);
-    ASSERT_EQ(mixer_.Write(65535), MMSYSERR_NOERROR);
-    EXPECT_EQ(quorra_getVolume(), 100);
+    struct Case {
+        DWORD raw;
+        int level;
+    };
+    for (const Case& c : {Case{655, 0}, Case{656, 1}, Case{32767, 49}, Case{65535, 100}}) {
+        SCOPED_TRACE(c.raw);
+        ASSERT_EQ(mixer_.Write(c.raw), MMSYSERR_NOERROR);
+        EXPECT_EQ(quorra_getVolume(), c.level);
+    }
+}
+
+TEST_F(QuorraVolumeTest, ARawValueAboveFullScaleReadsAbove100) {
+    Create();
     if (mixer_.Write(70000) != MMSYSERR_NOERROR || mixer_.Read() != 70000u) {
-        GTEST_SKIP() << "this mixer does not hold a raw value above 65535 (its maximum is " << mixer_.Maximum() << ")";
+        GTEST_SKIP() << "this mixer refuses raw values above its maximum " << mixer_.Maximum()
+                     << ", so a level above 100 cannot be produced here";
     }
     EXPECT_EQ(quorra_getVolume(), 106);
 }
