@@ -407,40 +407,44 @@ TEST_F(FlashControlTest, LastReleaseWhileActiveEndsTheWindow) {
 }
 
 // Right button on the control: it opens a context menu of its own (the host library must keep it away).
+// The menu is seen through a hook on the messages sent to its owner, and closed again from there.
+HWND g_menuOwner;
+std::wstring g_lastMenuItem;
+bool g_sawMenu;
+
+LRESULT CALLBACK WatchMenu(int code, WPARAM wParam, LPARAM lParam) {
+    auto* msg = reinterpret_cast<CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && msg->message == WM_INITMENUPOPUP && msg->hwnd == g_menuOwner) {
+        HMENU menu = reinterpret_cast<HMENU>(msg->wParam);
+        wchar_t text[64] = {};
+        GetMenuStringW(menu, GetMenuItemCount(menu) - 1, text, 64, MF_BYPOSITION);
+        g_lastMenuItem = text;
+        g_sawMenu = true;
+        PostMessageW(g_menuOwner, WM_CANCELMODE, 0, 0);
+        PostMessageW(g_menuOwner, WM_KEYDOWN, VK_ESCAPE, 0);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void CALLBACK CloseAnyMenu(HWND, UINT, UINT_PTR, DWORD) {
+    EndMenu();
+}
+
 TEST_F(FlashControlTest, RightButtonOpensTheControlsMenu) {
     HWND control = Activate();
-    static HWND menuOwner;
-    static std::wstring lastItem;
-    static bool sawMenu;
-    menuOwner = control;
-    lastItem.clear();
-    sawMenu = false;
-    HHOOK hook = SetWindowsHookExW(
-        WH_CALLWNDPROC,
-        [](int code, WPARAM wParam, LPARAM lParam) -> LRESULT {
-            auto* msg = reinterpret_cast<CWPSTRUCT*>(lParam);
-            if (code == HC_ACTION && msg->message == WM_INITMENUPOPUP && msg->hwnd == menuOwner) {
-                HMENU menu = reinterpret_cast<HMENU>(msg->wParam);
-                wchar_t text[64] = {};
-                GetMenuStringW(menu, GetMenuItemCount(menu) - 1, text, 64, MF_BYPOSITION);
-                lastItem = text;
-                sawMenu = true;
-                // Close it again once the menu loop runs.
-                PostMessageW(menuOwner, WM_CANCELMODE, 0, 0);
-                PostMessageW(menuOwner, WM_KEYDOWN, VK_ESCAPE, 0);
-            }
-            return CallNextHookEx(nullptr, code, wParam, lParam);
-        },
-        nullptr, GetCurrentThreadId());
+    g_menuOwner = control;
+    g_lastMenuItem.clear();
+    g_sawMenu = false;
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, WatchMenu, nullptr, GetCurrentThreadId());
     ASSERT_NE(hook, nullptr);
     // Should the menu not see the messages above, this closes it anyway so that the test ends.
-    UINT_PTR fallback = SetTimer(nullptr, 0, 5000, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
+    UINT_PTR fallback = SetTimer(nullptr, 0, 5000, CloseAnyMenu);
     PostMessageW(control, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(20, 20));
     PostMessageW(control, WM_RBUTTONUP, 0, MAKELPARAM(20, 20));
-    EXPECT_TRUE(PumpUntil([] { return sawMenu; }, 10000));
+    EXPECT_TRUE(PumpUntil([] { return g_sawMenu; }, 10000));
     UnhookWindowsHookEx(hook);
     KillTimer(nullptr, fallback);
-    EXPECT_EQ(lastItem, L"About Flash stand-in");
+    EXPECT_EQ(g_lastMenuItem, L"About Flash stand-in");
 }
 
 // Damaged movies: none may crash the control or make it allocate what the file merely declares.
