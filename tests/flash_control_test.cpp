@@ -368,6 +368,51 @@ TEST_F(FlashControlTest, NamesAndArgumentsAreChecked) {
               E_INVALIDARG);
 }
 
+// What a container asks of the control without in-place activation: persistence, extent and drawing.
+TEST_F(FlashControlTest, DrawsAndSizesWithoutAWindow) {
+    IPersistStreamInit* persist = nullptr;
+    ASSERT_EQ(ole_->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist)), S_OK);
+    EXPECT_EQ(persist->InitNew(), S_OK);
+    CLSID clsid = {};
+    EXPECT_EQ(persist->GetClassID(&clsid), S_OK);
+    EXPECT_TRUE(IsEqualCLSID(clsid, kFlashClsid));
+    persist->Release();
+
+    swf::MovieSpec spec;
+    spec.width = 14400;  // ten inches in twips, 25400 HIMETRIC
+    spec.height = 1440;  // one inch
+    spec.background = 0x204080;
+    ASSERT_EQ(PutString(disp_, kMovie, Movie(spec)), S_OK);
+    IViewObject2* view = nullptr;
+    ASSERT_EQ(ole_->QueryInterface(IID_IViewObject2, reinterpret_cast<void**>(&view)), S_OK);
+    SIZEL extent = {};
+    EXPECT_EQ(view->GetExtent(DVASPECT_CONTENT, -1, nullptr, &extent), S_OK);
+    EXPECT_EQ(extent.cx, 25400);
+    EXPECT_EQ(extent.cy, 2540);
+    SIZEL put = {1000, 500};
+    EXPECT_EQ(ole_->SetExtent(DVASPECT_CONTENT, &put), S_OK);
+    EXPECT_EQ(ole_->GetExtent(DVASPECT_CONTENT, &extent), S_OK);
+    EXPECT_EQ(extent.cx, 1000);
+    EXPECT_EQ(extent.cy, 500);
+
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 64, 64);
+    HGDIOBJ old = SelectObject(mem, bitmap);
+    RECTL bounds = {0, 0, 64, 64};
+    EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, mem, &bounds, nullptr, nullptr, 0), S_OK);
+    EXPECT_EQ(GetPixel(mem, 32, 32), RGB(0x20, 0x40, 0x80));
+    EXPECT_EQ(view->Draw(DVASPECT_ICON, -1, nullptr, nullptr, nullptr, mem, &bounds, nullptr, nullptr, 0),
+              DV_E_DVASPECT);
+    EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, mem, nullptr, nullptr, nullptr, 0),
+              E_INVALIDARG);
+    SelectObject(mem, old);
+    DeleteObject(bitmap);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    view->Release();
+}
+
 TEST_F(FlashControlTest, WindowDestroyedByTheHostIsSafe) {
     HWND control = Activate();
     swf::MovieSpec spec;
@@ -407,40 +452,44 @@ TEST_F(FlashControlTest, LastReleaseWhileActiveEndsTheWindow) {
 }
 
 // Right button on the control: it opens a context menu of its own (the host library must keep it away).
+// The menu is seen through a hook on the messages sent to its owner, and closed again from there.
+HWND g_menuOwner;
+std::wstring g_lastMenuItem;
+bool g_sawMenu;
+
+LRESULT CALLBACK WatchMenu(int code, WPARAM wParam, LPARAM lParam) {
+    auto* msg = reinterpret_cast<CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && msg->message == WM_INITMENUPOPUP && msg->hwnd == g_menuOwner) {
+        HMENU menu = reinterpret_cast<HMENU>(msg->wParam);
+        wchar_t text[64] = {};
+        GetMenuStringW(menu, GetMenuItemCount(menu) - 1, text, 64, MF_BYPOSITION);
+        g_lastMenuItem = text;
+        g_sawMenu = true;
+        PostMessageW(g_menuOwner, WM_CANCELMODE, 0, 0);
+        PostMessageW(g_menuOwner, WM_KEYDOWN, VK_ESCAPE, 0);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void CALLBACK CloseAnyMenu(HWND, UINT, UINT_PTR, DWORD) {
+    EndMenu();
+}
+
 TEST_F(FlashControlTest, RightButtonOpensTheControlsMenu) {
     HWND control = Activate();
-    static HWND menuOwner;
-    static std::wstring lastItem;
-    static bool sawMenu;
-    menuOwner = control;
-    lastItem.clear();
-    sawMenu = false;
-    HHOOK hook = SetWindowsHookExW(
-        WH_CALLWNDPROC,
-        [](int code, WPARAM wParam, LPARAM lParam) -> LRESULT {
-            auto* msg = reinterpret_cast<CWPSTRUCT*>(lParam);
-            if (code == HC_ACTION && msg->message == WM_INITMENUPOPUP && msg->hwnd == menuOwner) {
-                HMENU menu = reinterpret_cast<HMENU>(msg->wParam);
-                wchar_t text[64] = {};
-                GetMenuStringW(menu, GetMenuItemCount(menu) - 1, text, 64, MF_BYPOSITION);
-                lastItem = text;
-                sawMenu = true;
-                // Close it again once the menu loop runs.
-                PostMessageW(menuOwner, WM_CANCELMODE, 0, 0);
-                PostMessageW(menuOwner, WM_KEYDOWN, VK_ESCAPE, 0);
-            }
-            return CallNextHookEx(nullptr, code, wParam, lParam);
-        },
-        nullptr, GetCurrentThreadId());
+    g_menuOwner = control;
+    g_lastMenuItem.clear();
+    g_sawMenu = false;
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, WatchMenu, nullptr, GetCurrentThreadId());
     ASSERT_NE(hook, nullptr);
     // Should the menu not see the messages above, this closes it anyway so that the test ends.
-    UINT_PTR fallback = SetTimer(nullptr, 0, 5000, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
+    UINT_PTR fallback = SetTimer(nullptr, 0, 5000, CloseAnyMenu);
     PostMessageW(control, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(20, 20));
     PostMessageW(control, WM_RBUTTONUP, 0, MAKELPARAM(20, 20));
-    EXPECT_TRUE(PumpUntil([] { return sawMenu; }, 10000));
+    EXPECT_TRUE(PumpUntil([] { return g_sawMenu; }, 10000));
     UnhookWindowsHookEx(hook);
     KillTimer(nullptr, fallback);
-    EXPECT_EQ(lastItem, L"About Flash stand-in");
+    EXPECT_EQ(g_lastMenuItem, L"About Flash stand-in");
 }
 
 // Damaged movies: none may crash the control or make it allocate what the file merely declares.
@@ -531,6 +580,7 @@ TEST_F(FlashControlTest, MalformedMoviesLoadNothingOrWhatCanBeRead) {
     }
     PROCESS_MEMORY_COUNTERS after = {sizeof(after)};
     GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof(after));
+    ASSERT_GT(after.PeakPagefileUsage, 0u) << "no memory figures to compare";
     EXPECT_LT(after.PeakPagefileUsage, before.PeakPagefileUsage + (256u << 20))
         << "a declared length was taken for a size";
 }
