@@ -13,7 +13,6 @@
 #include "TextUtil.h"
 #include "resource.h"
 #include "tmp_stubs_ui.h"
-#define QUORRA_BUILD
 #include "quorra.h"
 
 UiStubRecord UiStubs;
@@ -153,11 +152,23 @@ void PlayBar::noteActivity() {
     GetCursorPos(&lastCursorPos);
 }
 
-// temporary stand-in: the SWF library's instance window, a plain visible child of the host
-InstanceHandle WINAPI quorra_create(HWND parent) {
+// temporary stand-in: the SWF library's instance window, a plain visible child of the host. The program
+// imports the library's functions, so the stand-ins are reached through import slots of our own.
+namespace {
+InstanceHandle WINAPI StubQuorraCreate(HWND parent) {
     return CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, parent, nullptr, nullptr, nullptr);
 }
-void WINAPI quorra_release(InstanceHandle instance) {
+void WINAPI StubQuorraRelease(InstanceHandle instance) {
     ++UiStubs.quorraReleased;
     DestroyWindow(instance);
+}
+}  // namespace
+#if defined(_WIN64)
+#define STUB_IMPORT_SLOT(name, bytes) "__imp_" #name
+#else
+#define STUB_IMPORT_SLOT(name, bytes) "__imp__" #name "@" #bytes
+#endif
+extern "C" {
+void* StubQuorraCreateSlot __asm__(STUB_IMPORT_SLOT(quorra_create, 4)) = reinterpret_cast<void*>(&StubQuorraCreate);
+void* StubQuorraReleaseSlot __asm__(STUB_IMPORT_SLOT(quorra_release, 4)) = reinterpret_cast<void*>(&StubQuorraRelease);
 }
