@@ -123,6 +123,32 @@ TEST_F(PlayWndTest, LogoGivesWayToAShownVideoWhilePlayingOrPaused) {
     }
 }
 
+// windres adds styles of its own to a template unless told otherwise: check what the resources hold.
+TEST(VideoAreaResourcesTest, DialogTemplatesAreHiddenBorderlessChildren) {
+    struct DialogExHeader {
+        WORD version, signature;
+        DWORD helpId, exStyle, style;
+        WORD items;
+        short x, y, cx, cy;
+    };
+    struct Case {
+        int id;
+        short cx, cy;
+    } cases[] = {{IDD_PLAYHOST, 288, 153}, {IDD_VIDEOSURFACE, 311, 65}};
+    for (const Case& c : cases) {
+        HMODULE module = GetModuleHandleW(nullptr);
+        HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(c.id), reinterpret_cast<LPCWSTR>(RT_DIALOG));
+        ASSERT_TRUE(found);
+        const auto* header = static_cast<const DialogExHeader*>(LockResource(LoadResource(module, found)));
+        ASSERT_TRUE(header);
+        EXPECT_EQ(header->signature, 0xFFFF);
+        EXPECT_EQ(header->style, 0x40080048u) << c.id;
+        EXPECT_EQ(header->items, 0);
+        EXPECT_EQ(header->cx, c.cx);
+        EXPECT_EQ(header->cy, c.cy);
+    }
+}
+
 TEST_F(PlayWndTest, CreditLinkIsUnderlinedMessageFontSizedToItsText) {
     ASSERT_TRUE(IsWindow(area->creditLink));
     ASSERT_TRUE(area->linkFont);
