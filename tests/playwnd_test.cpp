@@ -447,18 +447,17 @@ TEST_F(CursorTest, OnlyAMoveOfMoreThanFivePixelsShowsIt) {
     EXPECT_EQ(CursorCount(), baseline);
 }
 
+DWORD WINAPI ShowVideoFromThread(void* area) {
+    static_cast<PlayWnd*>(area)->showVideoWindow(true);
+    return 0;
+}
+
 // libvlc's thread asks for the video while the user-interface thread handles no messages (it may be
 // polling in pause or stop): the call must return without waiting for that thread.
 TEST_F(PlayWndTest, ShowVideoWindowFromAnotherThreadDoesNotWaitForThisOne) {
     ASSERT_TRUE(area->open(kPlayerVlc, AppGlobals.instance));
     ASSERT_FALSE(IsWindowVisible(area->videoWindow));
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](void* self) -> DWORD {
-            static_cast<PlayWnd*>(self)->showVideoWindow(true);
-            return 0;
-        },
-        area, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, ShowVideoFromThread, area, 0, nullptr);
     ASSERT_TRUE(thread);
     const DWORD waited = WaitForSingleObject(thread, 10000);  // no pumping here
     PumpMessages();
