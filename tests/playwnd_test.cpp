@@ -393,7 +393,9 @@ TEST_F(CursorTest, HidesAfterFiveSecondsAtRestOverThePlayingArea) {
     EXPECT_FALSE(area->cursorHidden) << "hidden before the delay";
     restLong();
     area->autoHideCursor();
-    EXPECT_TRUE(area->cursorHidden);
+    POINT at;
+    GetCursorPos(&at);
+    EXPECT_TRUE(area->cursorHidden) << "cursor at " << at.x << "," << at.y;
     EXPECT_EQ(CursorCount(), baseline - 1);
     area->autoHideCursor();
     EXPECT_EQ(CursorCount(), baseline - 1) << "hidden twice";
