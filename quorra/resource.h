@@ -1,0 +1,3 @@
+#pragma once
+
+#define IDD_SWFPLAY 3000
