@@ -20,8 +20,6 @@
 #include "merrow.h"
 #include "resource.h"
 
-AppGlobalsRecord AppGlobals;
-
 const wchar_t kProductName[] = L"Vantrel";
 const wchar_t kAdPageAddress[] = L"http://ads.tarnwell.example/ads/vantrel/ads.php";
 
