@@ -82,7 +82,10 @@ const wchar_t* Vantrel::adPageAddress() {
     return kAdPageAddress;
 }
 
-void AppInit() {
+namespace {
+
+// GDI+ first, then the zeroed record, the stored placement and the application object.
+void StartUp() {
     Gdiplus::GdiplusStartupInput input;
     Gdiplus::GdiplusStartup(&GdiplusToken, &input, nullptr);
     ZeroMemory(&AppGlobals, sizeof(AppGlobals));
@@ -90,8 +93,15 @@ void AppInit() {
     AppGlobals.app = new (std::nothrow) Vantrel;
 }
 
+}  // namespace
+
+// The same steps as the start of RunPlayer, as one operation; the program itself does not call it.
+void AppInit() {
+    StartUp();
+}
+
 int RunPlayer(HINSTANCE instance, const wchar_t* commandLine, int showCommand) {
-    AppInit();
+    StartUp();
     if (CommandLineNamesFile(commandLine) && HandOverToRunningInstance(kProductName, commandLine)) {
         AppExit();
         return 0;
