@@ -1,0 +1,265 @@
+// The SWF reader and the frame clock on their own: movies made by the test's writer, cut and damaged.
+#include <gtest/gtest.h>
+
+#include "frame_clock.h"
+#include "swf_reader.h"
+#include "swf_writer.h"
+
+namespace {
+
+swf::ReadStatus Read(const std::vector<uint8_t>& data, swf::MovieInfo* info) {
+    return swf::ReadMovie(data.data(), data.size(), info);
+}
+
+TEST(SwfReader, ReadsHeaderAndTags) {
+    struct Case {
+        const char* what;
+        swf::MovieSpec spec;
+    };
+    swf::MovieSpec fws;
+    fws.version = 8;
+    fws.width = 640 * 20;
+    fws.height = 360 * 20;
+    fws.frameRate = (29 << 8) | 0xF6;  // 29.96 fps
+    fws.frameCount = 7;
+    fws.showFrames = 7;
+    fws.background = 0xFF8000;
+    swf::MovieSpec cws = fws;
+    cws.compressed = true;
+    cws.frameCount = 60;
+    cws.showFrames = 60;
+    swf::MovieSpec longTags = fws;
+    longTags.longTagHeaders = true;
+    swf::MovieSpec noColour = fws;
+    noColour.background.reset();
+    swf::MovieSpec tinyStage = fws;
+    tinyStage.width = 1;
+    tinyStage.height = 0;
+    const Case cases[] = {
+        {"FWS", fws}, {"CWS", cws}, {"long tag headers", longTags}, {"no colour", noColour}, {"1x0 stage", tinyStage},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<uint8_t> data = swf::WriteMovie(c.spec);
+        swf::MovieInfo info;
+        ASSERT_EQ(Read(data, &info), swf::ReadStatus::Ok);
+        EXPECT_EQ(info.compression, c.spec.compressed ? swf::Compression::Zlib : swf::Compression::None);
+        EXPECT_EQ(info.version, c.spec.version);
+        EXPECT_EQ(info.frame.xMin, 0);
+        EXPECT_EQ(info.frame.xMax, c.spec.width);
+        EXPECT_EQ(info.frame.yMin, 0);
+        EXPECT_EQ(info.frame.yMax, c.spec.height);
+        EXPECT_EQ(info.frameRate, c.spec.frameRate);
+        EXPECT_EQ(info.headerFrameCount, c.spec.frameCount);
+        EXPECT_EQ(info.showFrames, c.spec.showFrames);
+        EXPECT_EQ(info.frameCount, c.spec.frameCount);
+        EXPECT_EQ(info.hasBackground, c.spec.background.has_value());
+        if (c.spec.background) {
+            EXPECT_EQ(info.background, *c.spec.background);
+        }
+    }
+}
+
+TEST(SwfReader, RectFieldsOfEveryWidthSignExtend) {
+    for (unsigned nbits : {1u, 2u, 15u, 16u, 30u, 31u}) {
+        SCOPED_TRACE(nbits);
+        int32_t lo = nbits == 1 ? -1 : -(int32_t(1) << (nbits - 1));
+        int32_t hi = nbits == 1 ? 0 : int32_t((int64_t(1) << (nbits - 1)) - 1);
+        std::vector<uint8_t> data =
+            swf::WriteRawMovie(swf::EncodeRect(nbits, lo, hi, hi, lo), 12 << 8, 1, {0x40, 0x00, 0x00, 0x00});
+        swf::MovieInfo info;
+        ASSERT_EQ(Read(data, &info), swf::ReadStatus::Ok);
+        EXPECT_EQ(info.frame.xMin, lo);
+        EXPECT_EQ(info.frame.xMax, hi);
+        EXPECT_EQ(info.frame.yMin, hi);
+        EXPECT_EQ(info.frame.yMax, lo);
+        EXPECT_EQ(info.frameRate, 12 << 8);
+    }
+}
+
+TEST(SwfReader, FrameCountFromHeaderOrFrames) {
+    const struct {
+        const char* what;
+        uint16_t header;
+        uint32_t showFrames;
+        uint32_t expected;
+    } cases[] = {
+        {"header wins over ShowFrame tags", 10, 3, 10},
+        {"zero in the header: the ShowFrame tags", 0, 4, 4},
+        {"nothing at all: one frame", 0, 0, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        swf::MovieSpec spec;
+        spec.frameCount = c.header;
+        spec.showFrames = c.showFrames;
+        swf::MovieInfo info;
+        ASSERT_EQ(Read(swf::WriteMovie(spec), &info), swf::ReadStatus::Ok);
+        EXPECT_EQ(info.frameCount, c.expected);
+    }
+}
+
+TEST(SwfReader, CutMoviesKeepTheFramesRead) {
+    for (bool compressed : {false, true}) {
+        SCOPED_TRACE(compressed ? "CWS" : "FWS");
+        swf::MovieSpec spec;
+        spec.compressed = compressed;
+        spec.frameCount = 20;
+        spec.showFrames = 20;
+        spec.background = 0x010203;
+        std::vector<uint8_t> whole = swf::WriteMovie(spec);
+        size_t headerEnd = 8 + swf::EncodeRect(15, 0, spec.width, 0, spec.height).size() + 4;
+        uint32_t lastFrames = 0;
+        for (size_t cut = 0; cut < whole.size(); ++cut) {
+            SCOPED_TRACE(cut);
+            swf::MovieInfo info;
+            swf::ReadStatus status = swf::ReadMovie(whole.data(), cut, &info);
+            if (cut < 8 || (!compressed && cut < headerEnd)) {
+                EXPECT_EQ(status, swf::ReadStatus::NotSwf);
+                continue;
+            }
+            if (status == swf::ReadStatus::NotSwf) {
+                EXPECT_TRUE(compressed) << "an FWS movie cut after its header still plays";
+                continue;
+            }
+            if (status == swf::ReadStatus::Ok) {
+                // Only the zlib checksum was cut: every tag is there.
+                EXPECT_TRUE(compressed);
+                EXPECT_EQ(info.showFrames, 20u);
+                continue;
+            }
+            EXPECT_EQ(status, swf::ReadStatus::Truncated);
+            EXPECT_GE(info.frameCount, 1u);
+            EXPECT_LE(info.frameCount, 20u);
+            // The longer the cut, the more frames; never fewer than a shorter cut gave.
+            EXPECT_GE(info.showFrames, lastFrames);
+            lastFrames = info.showFrames;
+        }
+        if (!compressed) {
+            EXPECT_EQ(lastFrames, 20u);  // the last cut drops only the End tag
+        }
+    }
+}
+
+TEST(SwfReader, RefusesWhatIsNoMovie) {
+    swf::MovieSpec spec;
+    std::vector<uint8_t> good = swf::WriteMovie(spec);
+    const struct {
+        const char* what;
+        size_t offset;
+        std::vector<uint8_t> bytes;
+        swf::ReadStatus expected;
+    } cases[] = {
+        {"bad first letter", 0, {'G'}, swf::ReadStatus::NotSwf},
+        {"bad second letter", 1, {'X'}, swf::ReadStatus::NotSwf},
+        {"lower case", 0, {'f', 'w', 's'}, swf::ReadStatus::NotSwf},
+        {"LZMA", 0, {'Z'}, swf::ReadStatus::Unsupported},
+        {"declared length below the head", 4, {7, 0, 0, 0}, swf::ReadStatus::NotSwf},
+        {"declared length cutting the RECT", 4, {9, 0, 0, 0}, swf::ReadStatus::NotSwf},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<uint8_t> data = good;
+        std::copy(c.bytes.begin(), c.bytes.end(), data.begin() + c.offset);
+        swf::MovieInfo info;
+        EXPECT_EQ(Read(data, &info), c.expected);
+        EXPECT_FALSE(swf::IsPlayable(c.expected));
+    }
+    swf::MovieInfo info;
+    EXPECT_EQ(swf::ReadMovie(nullptr, 0, &info), swf::ReadStatus::NotSwf);
+}
+
+TEST(SwfReader, DeclaredLengthOnlyShortens) {
+    for (bool compressed : {false, true}) {
+        SCOPED_TRACE(compressed ? "CWS" : "FWS");
+        swf::MovieSpec spec;
+        spec.compressed = compressed;
+        spec.frameCount = 40;
+        spec.showFrames = 40;
+        spec.declaredLength = 0xFFFFFFFF;
+        swf::MovieInfo info;
+        EXPECT_EQ(Read(swf::WriteMovie(spec), &info), swf::ReadStatus::Ok);
+        EXPECT_EQ(info.declaredLength, 0xFFFFFFFFu);
+        EXPECT_EQ(info.showFrames, 40u);
+
+        // Declared shorter than the movie: the tags past the declared end are not read.
+        spec.declaredLength.reset();
+        std::vector<uint8_t> whole = swf::WriteMovie(spec);
+        spec.declaredLength = uint32_t(8 + swf::EncodeRect(15, 0, spec.width, 0, spec.height).size() + 4 + 2 * 10);
+        EXPECT_EQ(Read(swf::WriteMovie(spec), &info), swf::ReadStatus::Truncated);
+        EXPECT_EQ(info.showFrames, 10u);
+        EXPECT_EQ(info.frameCount, 10u);
+    }
+}
+
+TEST(SwfReader, DamagedZlibKeepsWhatCameBefore) {
+    swf::MovieSpec spec;
+    spec.compressed = true;
+    spec.frameCount = 500;
+    spec.showFrames = 500;
+    spec.background = 0x00FF00;
+    std::vector<uint8_t> data = swf::WriteMovie(spec);
+    swf::MovieInfo info;
+    std::vector<uint8_t> garbage = data;
+    for (size_t i = 8; i < garbage.size(); ++i)
+        garbage[i] = uint8_t(i * 37);
+    EXPECT_EQ(Read(garbage, &info), swf::ReadStatus::NotSwf);
+
+    // A bad checksum is found only after the last byte of the movie came out.
+    std::vector<uint8_t> badSum = data;
+    badSum.back() ^= 0xFF;
+    EXPECT_EQ(Read(badSum, &info), swf::ReadStatus::Ok);
+    EXPECT_EQ(info.showFrames, 500u);
+    EXPECT_EQ(info.background, 0x00FF00u);
+}
+
+TEST(FrameClock, AdvancesAtTheRateAndWraps) {
+    swf::FrameClock clock;
+    clock.SetMovie(10, 20 << 8);  // 20 fps: a frame every 50 ms
+    EXPECT_FALSE(clock.Playing());
+    clock.Play(1000);
+    const struct {
+        uint64_t at;
+        uint32_t frame;
+    } steps[] = {{1000, 0}, {1049, 0}, {1050, 1}, {1450, 9}, {1500, 0}, {1550, 1}, {1000 + 50 * 1003, 3}};
+    for (const auto& s : steps)
+        EXPECT_EQ(clock.Frame(s.at), s.frame) << s.at;
+    clock.Stop(1175);
+    EXPECT_EQ(clock.Frame(99999), 3u);
+    clock.Play(2000);
+    EXPECT_EQ(clock.Frame(2100), 5u);
+    EXPECT_EQ(clock.IntervalMs(), 50u);
+}
+
+TEST(FrameClock, SeekClampsAndKeepsPlaying) {
+    swf::FrameClock clock;
+    clock.SetMovie(24, 12 << 8);
+    clock.Play(0);
+    clock.Seek(100, 500);
+    EXPECT_TRUE(clock.Playing());
+    EXPECT_EQ(clock.Frame(500), 23u);
+    EXPECT_EQ(clock.Frame(500 + 84), 0u);  // 12 fps: 83.3 ms a frame
+    clock.Seek(-7, 1000);
+    EXPECT_EQ(clock.Frame(1000), 0u);
+}
+
+TEST(FrameClock, OddRates) {
+    swf::FrameClock clock;
+    clock.SetMovie(100, 0);  // a zero rate plays at 12 fps
+    clock.Play(0);
+    EXPECT_EQ(clock.Frame(1000), 12u);
+    EXPECT_EQ(clock.IntervalMs(), 83u);
+    clock.SetMovie(100, 0xFFFF);  // 255.99 fps, refreshed at the timer's floor
+    EXPECT_EQ(clock.IntervalMs(), 10u);
+    clock.SetMovie(100, 1);  // 1/256 fps
+    EXPECT_EQ(clock.IntervalMs(), 1000u);
+    clock.Play(0);
+    EXPECT_EQ(clock.Frame(255999), 0u);
+    EXPECT_EQ(clock.Frame(256000), 1u);
+    swf::FrameClock empty;
+    empty.Play(0);
+    EXPECT_FALSE(empty.Playing());
+    EXPECT_EQ(empty.Frame(1000), 0u);
+}
+
+}  // namespace
