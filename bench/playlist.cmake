@@ -1,0 +1,2 @@
+add_executable(playlist_bench playlist_bench.cpp)
+target_link_libraries(playlist_bench PRIVATE vantrel_core)
