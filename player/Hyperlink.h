@@ -15,6 +15,9 @@ HWND CreateHyperlink(int width, int height, HWND parent, int x, int y, HFONT fon
 HWND CreateCreditLink(HFONT font, HWND parent);
 HBRUSH HyperlinkCtlColor(HWND control, HDC dc);
 bool HyperlinkClick(HWND control);
+// The shell call behind HyperlinkClick; ShellExecuteW unless a test puts an observer here.
+using ShellOpenFunction = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
+extern ShellOpenFunction HyperlinkShellOpen;
 void CenterWindow(HWND window);
 void SetClientSize(HWND window, SIZE client);
 // The caller owns the image; the memory behind it lives as long as the image does.

@@ -45,3 +45,6 @@ class PlayWnd {
 INT_PTR CALLBACK PlayWndHostProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK PlayWndVideoProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 void ShowPlayerContextMenu(HMENU menu);
+// The menu loop behind ShowPlayerContextMenu; TrackPopupMenu unless a test puts an observer here.
+using TrackMenuFunction = BOOL(WINAPI*)(HMENU, UINT, int, int, int, HWND, const RECT*);
+extern TrackMenuFunction PlayerMenuTrack;

@@ -1,0 +1,277 @@
+// The credit link and the small window utilities.
+//
+// A link is a STATIC control registered again under the class name "HYPERLINK" with the hand cursor;
+// its colour and its address live in two process-wide maps keyed by the window handle. The entries
+// outlive their windows on purpose: the player destroys its link with DestroyWindow at teardown and
+// HyperlinkUninit empties both maps at the very end. Everything here runs on the user-interface thread.
+#include "Hyperlink.h"
+
+#include <objidl.h>
+#include <shellapi.h>
+#include <gdiplus.h>
+#include <map>
+#include <string>
+
+#include "UniqueHandle.h"
+
+const wchar_t kCreditText[] = L"Powered by Tarnwell";
+const wchar_t kCreditAddress[] = L"http://www.tarnwell.example/";
+
+ShellOpenFunction HyperlinkShellOpen = ShellExecuteW;
+
+namespace {
+
+const wchar_t kHyperlinkClass[] = L"HYPERLINK";
+
+HDC MeasureDC = nullptr;
+
+// Function-local statics would be built on first use; these two must exist, empty, before wWinMain
+// runs, because a stray HyperlinkCtlColor can reach them at any time.
+std::map<HWND, COLORREF> LinkColors;
+std::map<HWND, std::wstring> LinkUrls;
+
+HFONT OrDefaultFont(HFONT font) {
+    return font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+// The extent of the credit text in a font, measured in MeasureDC. A zero size when the DC is missing
+// (HyperlinkInit has not run), which CreateWindowExW then turns into an invisible link.
+SIZE MeasureCreditText(HFONT font) {
+    SIZE extent = {0, 0};
+    if (!MeasureDC)
+        return extent;
+    HGDIOBJ previous = SelectObject(MeasureDC, font);
+    GetTextExtentPoint32W(MeasureDC, kCreditText, lstrlenW(kCreditText), &extent);
+    if (previous && previous != HGDI_ERROR)
+        SelectObject(MeasureDC, previous);
+    return extent;
+}
+
+}  // namespace
+
+void HyperlinkInit(HINSTANCE instance) {
+    {
+        WindowDC screen(nullptr);
+        MeasureDC = CreateCompatibleDC(screen.get());
+    }
+    WNDCLASSEXW info = {};
+    info.cbSize = sizeof(info);
+    if (!GetClassInfoExW(instance, L"STATIC", &info))
+        return;
+    info.lpszClassName = kHyperlinkClass;
+    info.hInstance = instance;
+    info.hCursor = LoadCursorW(nullptr, IDC_HAND);
+    RegisterClassExW(&info);
+}
+
+void HyperlinkUninit(HINSTANCE instance) {
+    UnregisterClassW(kHyperlinkClass, instance);
+    if (MeasureDC) {
+        DeleteDC(MeasureDC);
+        MeasureDC = nullptr;
+    }
+    LinkColors.clear();
+    LinkUrls.clear();
+}
+
+HWND CreateHyperlink(int width, int height, HWND parent, int x, int y, HFONT font) {
+    font = OrDefaultFont(font);
+    if (width == 0 || height == 0) {
+        SIZE extent = MeasureCreditText(font);
+        width = extent.cx;
+        height = extent.cy;
+    }
+    if (x < 0 || y < 0) {
+        POINT at = ResolveChildPos(x, y, parent, width, height);
+        x = at.x;
+        y = at.y;
+    }
+    HWND link = CreateWindowExW(0, kHyperlinkClass, kCreditText, WS_CHILD | WS_VISIBLE | SS_NOTIFY, x, y, width, height,
+                                parent, nullptr, nullptr, nullptr);
+    if (!link)
+        return nullptr;
+    SendMessageW(link, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    LinkColors[link] = kLinkColor;
+    return link;
+}
+
+HWND CreateCreditLink(HFONT font, HWND parent) {
+    font = OrDefaultFont(font);
+    SIZE extent = MeasureCreditText(font);
+    HWND link = CreateHyperlink(extent.cx, extent.cy, parent, 0, 0, font);
+    if (link)
+        LinkUrls[link] = kCreditAddress;
+    return link;
+}
+
+HBRUSH HyperlinkCtlColor(HWND control, HDC dc) {
+    auto entry = LinkColors.find(control);
+    if (entry == LinkColors.end())
+        return nullptr;
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, entry->second);
+    // Nothing behind the text: the host's black shows through.
+    return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+}
+
+bool HyperlinkClick(HWND control) {
+    auto entry = LinkUrls.find(control);
+    if (entry == LinkUrls.end())
+        return false;
+    // SW_HIDE, not SW_SHOWNORMAL: the browser decides how to show itself. Its answer is not looked at.
+    HyperlinkShellOpen(nullptr, L"open", entry->second.c_str(), nullptr, nullptr, SW_HIDE);
+    return true;
+}
+
+void CenterWindow(HWND window) {
+    if (!IsWindow(window))
+        return;
+    HWND parent = GetParent(window);
+    RECT own;
+    GetWindowRect(window, &own);
+    const int w = own.right - own.left;
+    const int h = own.bottom - own.top;
+    RECT reference = {};
+    if (parent && IsWindow(parent))
+        GetWindowRect(parent, &reference);
+    else
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &reference, 0);
+    int x = (reference.left + reference.right - w) / 2;
+    int y = (reference.top + reference.bottom - h) / 2;
+    if (x + w > reference.right)
+        x = reference.right - w;
+    if (y + h > reference.bottom)
+        y = reference.bottom - h;
+    if (x < 0)
+        x = 0;
+    if (y < 0)
+        y = 0;
+    SetWindowPos(window, nullptr, x, y, w, h, SWP_NOZORDER);
+}
+
+void SetClientSize(HWND window, SIZE client) {
+    RECT outer;
+    RECT inner;
+    GetWindowRect(window, &outer);
+    GetClientRect(window, &inner);
+    const int width = (outer.right - outer.left) + (client.cx - inner.right);
+    const int height = (outer.bottom - outer.top) + (client.cy - inner.bottom);
+    SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER);
+}
+
+Gdiplus::Image* LoadResourceImage(HRSRC resource, HMODULE module) {
+    const DWORD size = SizeofResource(module, resource);
+    if (size == 0)
+        return nullptr;
+    HGLOBAL loaded = LoadResource(module, resource);
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    if (!data)
+        return nullptr;
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size + 4);
+    if (!block)
+        return nullptr;
+    void* copy = GlobalLock(block);
+    if (!copy) {
+        GlobalFree(block);
+        return nullptr;
+    }
+    CopyMemory(copy, data, size);
+    GlobalUnlock(block);
+
+    // The stream owns the block (fDeleteOnRelease): GDI+ may decode lazily and keeps its own reference
+    // to the stream, so the copy is freed exactly when the last of the image and our reference goes.
+    IStream* stream = nullptr;
+    if (FAILED(CreateStreamOnHGlobal(block, TRUE, &stream)) || !stream) {
+        GlobalFree(block);
+        return nullptr;
+    }
+    Gdiplus::Image* image = new Gdiplus::Image(stream);
+    stream->Release();
+    return image;
+}
+
+int DestroyHyperlink(HWND link) {
+    if (!LinkColors.empty())
+        LinkColors.erase(link);
+    if (IsWindow(link))
+        DestroyWindow(link);
+    return 0;
+}
+
+int DestroyCreditLink(HWND link) {
+    if (!LinkUrls.empty())
+        LinkUrls.erase(link);
+    if (IsWindow(link))
+        DestroyWindow(link);
+    return 0;
+}
+
+LRESULT SendItemMessage(HWND dialog, int itemId, UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND item = GetDlgItem(dialog, itemId);
+    if (!item)
+        return -1;
+    return SendMessageW(item, message, wParam, lParam);
+}
+
+HWND GetDlgItemRect(HWND dialog, int itemId, RECT* out) {
+    HWND item = GetDlgItem(dialog, itemId);
+    if (!item)
+        return nullptr;
+    RECT rect;
+    GetWindowRect(item, &rect);
+    POINT corners[2] = {{rect.left, rect.top}, {rect.right, rect.bottom}};
+    ScreenToClient(dialog, &corners[0]);
+    ScreenToClient(dialog, &corners[1]);
+    *out = {corners[0].x, corners[0].y, corners[1].x, corners[1].y};
+    return item;
+}
+
+bool GetChildRect(HWND child, HWND reference, RECT* out) {
+    if (!IsWindow(child))
+        return false;
+    RECT rect;
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, reference, reinterpret_cast<POINT*>(&rect), 2);
+    *out = rect;
+    return true;
+}
+
+HFONT CreateFaceFont(const wchar_t* face, int height, int weight, BYTE italic, BYTE underline) {
+    if (!face)
+        return nullptr;
+    LOGFONTW font = {};
+    font.lfHeight = height;
+    font.lfWeight = weight;
+    font.lfItalic = italic;
+    font.lfUnderline = underline;
+    font.lfQuality = PROOF_QUALITY;
+    font.lfPitchAndFamily = VARIABLE_PITCH;
+    // A face that does not fit LF_FACESIZE with its terminator is left out rather than cut.
+    if (lstrlenW(face) < LF_FACESIZE)
+        lstrcpynW(font.lfFaceName, face, LF_FACESIZE);
+    return CreateFontIndirectW(&font);
+}
+
+int DestroyWnd(HWND window) {
+    if (IsWindow(window))
+        DestroyWindow(window);
+    return 0;
+}
+
+int DeleteGdiObject(HGDIOBJ object) {
+    if (object)
+        DeleteObject(object);
+    return 0;
+}
+
+POINT ResolveChildPos(int x, int y, HWND parent, int width, int height) {
+    RECT client = {};
+    if (x < 0 || y < 0)
+        GetClientRect(parent, &client);
+    POINT at = {x, y};
+    if (x < 0)
+        at.x = client.right - width + x;
+    if (y < 0)
+        at.y = client.bottom - height + y;
+    return at;
+}

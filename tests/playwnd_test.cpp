@@ -1,0 +1,453 @@
+// The video area: painting, layout, the video window of each engine, the context menu's states, the
+// double-click, the cursor auto-hide and the thread rule of showVideoWindow. Real dialogs from the
+// program's resources under Wine's null driver.
+#include <map>
+#include <vector>
+
+#include "PlayLogic.h"
+#include "PlayWnd.h"
+#include "resource.h"
+#include "tmp_stubs_ui.h"
+#include "ui_fixture.h"
+
+namespace {
+
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new UiEnvironment);
+
+constexpr int kMainX = 100;
+constexpr int kMainY = 100;
+
+class PlayWndTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        AppGlobals.fullScreen = FALSE;
+        main = MakeTestWindow(WS_POPUP | WS_VISIBLE, kMainX, kMainY, 900, 600);
+        ASSERT_TRUE(main);
+        AppGlobals.mainWindow = main;
+        logic = new PlayLogic();
+        AppGlobals.playLogic = logic;
+        area = PlayWnd::instance();
+        ASSERT_TRUE(area);
+        AppGlobals.playWnd = area;
+        ASSERT_TRUE(area->createHost(AppGlobals.instance, main));
+        ASSERT_TRUE(area->loadLogo());
+        resizeHost(480, 300);
+        ShowWindow(area->host, SW_SHOW);
+        UiStubs = UiStubRecord();
+    }
+    void TearDown() override {
+        if (area && area->cursorHidden)
+            area->setCursorVisible(true);
+        if (area)
+            area->destroyWindows();
+        PlayWnd::destroyInstance();
+        AppGlobals.playWnd = nullptr;
+        delete logic;
+        AppGlobals.playLogic = nullptr;
+        DestroyWindow(main);
+        AppGlobals.fullScreen = FALSE;
+        PlayerMenuTrack = TrackPopupMenu;
+        PumpMessages();
+    }
+    void resizeHost(int width, int height) { MoveWindow(area->host, 0, 0, width, height, TRUE); }
+    void setPlayer(PlayerType type, PlayerState state, bool playing) {
+        delete logic->player;
+        logic->player = new FakePlayer(type, state, playing);
+    }
+    RECT rectInHost(HWND child) {
+        RECT rect;
+        GetWindowRect(child, &rect);
+        MapWindowPoints(nullptr, area->host, reinterpret_cast<POINT*>(&rect), 2);
+        return rect;
+    }
+
+    HWND main = nullptr;
+    PlayLogic* logic = nullptr;
+    PlayWnd* area = nullptr;
+};
+
+// What a black area with the logo drawn at (x, y) looks like, drawn the same way GDI+ would.
+std::vector<unsigned> BlackWithLogoAt(Gdiplus::Image* logo, int width, int height, int x, int y) {
+    Canvas expected(width, height, RGB(0, 0, 0));
+    {
+        Gdiplus::Graphics graphics(expected.dc());
+        graphics.DrawImage(logo, x, y, static_cast<int>(logo->GetWidth()), static_cast<int>(logo->GetHeight()));
+    }
+    return expected.pixels();
+}
+
+TEST_F(PlayWndTest, IdleHostIsBlackWithTheLogoCentred) {
+    ASSERT_NE(area->logo, nullptr);
+    ASSERT_EQ(area->logo->GetWidth(), 316u);
+    ASSERT_EQ(area->logo->GetHeight(), 155u);
+    struct Case {
+        int width, height, x, y;
+    } cases[] = {{480, 300, 82, 72}, {481, 301, 82, 73}, {300, 100, -8, -27}};
+    for (const Case& c : cases) {
+        resizeHost(c.width, c.height);
+        Canvas canvas(c.width, c.height);
+        area->paint(canvas.dc(), false);
+        EXPECT_EQ(canvas.pixels(), BlackWithLogoAt(area->logo, c.width, c.height, c.x, c.y))
+            << c.width << " x " << c.height;
+        EXPECT_EQ(canvas.pixel(0, 0), 0u);
+    }
+    // The logo really is there: its plate's centre is not black.
+    resizeHost(480, 300);
+    Canvas canvas(480, 300);
+    area->paint(canvas.dc(), false);
+    EXPECT_NE(canvas.pixel(82 + 158, 72 + 77), 0u);
+    EXPECT_EQ(canvas.pixel(81, 72 + 77), 0u);
+    EXPECT_EQ(canvas.pixel(82 + 316, 72 + 77), 0u);
+}
+
+TEST_F(PlayWndTest, LogoGivesWayToAShownVideoWhilePlayingOrPaused) {
+    ASSERT_TRUE(area->open(kPlayerVlc, AppGlobals.instance));
+    const std::vector<unsigned> logoShown = BlackWithLogoAt(area->logo, 480, 300, 82, 72);
+    const std::vector<unsigned> black(480 * 300, 0u);
+    struct Case {
+        PlayerState state;
+        bool videoShown;
+        bool surface;
+        bool logo;
+    } cases[] = {
+        {kStatePlaying, true, false, false}, {kStatePaused, true, false, false}, {kStatePlaying, false, false, true},
+        {kStateStopped, true, false, true},  {kStateOpening, true, false, true}, {kStateNothing, false, true, false},
+    };
+    for (const Case& c : cases) {
+        setPlayer(kPlayerVlc, c.state, c.state == kStatePlaying);
+        ShowWindow(area->videoWindow, c.videoShown ? SW_SHOW : SW_HIDE);
+        Canvas canvas(480, 300);
+        area->paint(canvas.dc(), c.surface);
+        EXPECT_EQ(canvas.pixels(), c.logo ? logoShown : black)
+            << "state " << c.state << " shown " << c.videoShown << " surface " << c.surface;
+    }
+}
+
+TEST_F(PlayWndTest, CreditLinkIsUnderlinedMessageFontSizedToItsText) {
+    ASSERT_TRUE(IsWindow(area->creditLink));
+    ASSERT_TRUE(area->linkFont);
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(area->creditLink, WM_GETFONT, 0, 0)), area->linkFont);
+    LOGFONTW font = {};
+    GetObjectW(area->linkFont, sizeof(font), &font);
+    EXPECT_EQ(font.lfUnderline, 1);
+    EXPECT_EQ(GetParent(area->creditLink), area->host);
+    RECT link = rectInHost(area->creditLink);
+    EXPECT_GT(link.right - link.left, 0);
+    EXPECT_GT(link.bottom - link.top, 0);
+}
+
+TEST_F(PlayWndTest, LayoutPutsTheLinkTopRightAndTheVideoBelowItToTheBottom) {
+    ASSERT_TRUE(area->open(kPlayerVlc, AppGlobals.instance));
+    SetWindowPos(area->creditLink, nullptr, 0, 0, 120, 15, SWP_NOMOVE | SWP_NOZORDER);
+    resizeHost(800, 500);  // WM_SIZE lays out
+    RECT link = rectInHost(area->creditLink);
+    EXPECT_EQ(link.left, 675);
+    EXPECT_EQ(link.top, 5);
+    EXPECT_EQ(link.right - link.left, 120);
+    EXPECT_EQ(link.bottom - link.top, 15);
+    RECT video = rectInHost(area->videoWindow);
+    EXPECT_EQ(video.left, 0);
+    EXPECT_EQ(video.top, 25);
+    EXPECT_EQ(video.right, 800);
+    EXPECT_EQ(video.bottom, 500);
+
+    // Without a link the video starts 10 pixels down.
+    DestroyWindow(area->creditLink);
+    area->layout();
+    video = rectInHost(area->videoWindow);
+    EXPECT_EQ(video.top, 10);
+    EXPECT_EQ(video.bottom, 500);
+}
+
+TEST_F(PlayWndTest, OpenKeepsTheWindowForTheSameEngineAndReplacesItForTheOther) {
+    ASSERT_TRUE(area->open(kPlayerVlc, AppGlobals.instance));
+    HWND vlcWindow = area->videoWindow;
+    ASSERT_TRUE(IsWindow(vlcWindow));
+    EXPECT_EQ(GetParent(vlcWindow), area->host);
+    EXPECT_FALSE(IsWindowVisible(vlcWindow));
+    logic->playerType = kPlayerVlc;
+    setPlayer(kPlayerVlc, kStatePlaying, true);
+
+    // Same type: the same window, hidden again until playback shows it.
+    ShowWindow(vlcWindow, SW_SHOW);
+    ASSERT_TRUE(area->open(kPlayerVlc, AppGlobals.instance));
+    EXPECT_EQ(area->videoWindow, vlcWindow);
+    EXPECT_FALSE(IsWindowVisible(vlcWindow));
+
+    // The other type while the VLC engine is current: our dialog goes with DestroyWindow.
+    ASSERT_TRUE(area->open(kPlayerSwf, AppGlobals.instance));
+    EXPECT_FALSE(IsWindow(vlcWindow));
+    EXPECT_EQ(UiStubs.quorraReleased, 0);
+    HWND swfWindow = area->videoWindow;
+    ASSERT_TRUE(IsWindow(swfWindow));
+    EXPECT_FALSE(IsWindowVisible(swfWindow));
+    logic->playerType = kPlayerSwf;
+    setPlayer(kPlayerSwf, kStatePlaying, true);
+
+    // Back to VLC while the SWF engine is current: the library releases its own window.
+    ASSERT_TRUE(area->open(kPlayerVlc, AppGlobals.instance));
+    EXPECT_EQ(UiStubs.quorraReleased, 1);
+    EXPECT_FALSE(IsWindow(swfWindow));
+    EXPECT_TRUE(IsWindow(area->videoWindow));
+
+    // A type without an engine leaves no window and fails.
+    logic->playerType = kPlayerVlc;
+    HWND last = area->videoWindow;
+    EXPECT_FALSE(area->open(kPlayerNone, AppGlobals.instance));
+    EXPECT_EQ(area->videoWindow, nullptr);
+    EXPECT_FALSE(IsWindow(last));
+}
+
+TEST_F(PlayWndTest, TeardownDestroysEveryWindowAndTheFontWithoutTheLibrary) {
+    ASSERT_TRUE(area->open(kPlayerSwf, AppGlobals.instance));
+    logic->playerType = kPlayerSwf;
+    setPlayer(kPlayerSwf, kStatePlaying, true);
+    HWND host = area->host;
+    HWND video = area->videoWindow;
+    HWND link = area->creditLink;
+    HFONT font = area->linkFont;
+    area->destroyWindows();
+    EXPECT_FALSE(IsWindow(host));
+    EXPECT_FALSE(IsWindow(video));
+    EXPECT_FALSE(IsWindow(link));
+    EXPECT_EQ(GetObjectType(font), 0u);
+    EXPECT_EQ(UiStubs.quorraReleased, 0);
+    EXPECT_EQ(area->host, nullptr);
+    EXPECT_EQ(area->videoWindow, nullptr);
+    EXPECT_EQ(area->creditLink, nullptr);
+    EXPECT_EQ(area->linkFont, nullptr);
+    area->destroyWindows();  // twice is harmless, as the destructor does after the teardown
+}
+
+// The context menu, seen through the menu loop's seam instead of a real, blocking TrackPopupMenu.
+struct MenuSeen {
+    int calls = 0;
+    UINT flags = 0;
+    HWND owner = nullptr;
+    HMENU popup = nullptr;
+    std::map<UINT, UINT> state;  // command -> GetMenuState, absent when the entry is not there
+    int answer = 0;
+};
+MenuSeen Seen;
+
+BOOL WINAPI RecordMenu(HMENU popup, UINT flags, int, int, int, HWND owner, const RECT*) {
+    ++Seen.calls;
+    Seen.flags = flags;
+    Seen.owner = owner;
+    Seen.popup = popup;
+    Seen.state.clear();
+    for (UINT id :
+         {ID_OPEN, ID_PLAY, ID_PAUSE, ID_STOP, ID_PREVIOUS, ID_NEXT, ID_FULL_SCREEN, ID_LEAVE_FULL_SCREEN, ID_EXIT}) {
+        UINT state = GetMenuState(popup, id, MF_BYCOMMAND);
+        if (state != static_cast<UINT>(-1))
+            Seen.state[id] = state;
+    }
+    return Seen.answer;
+}
+
+bool Greyed(UINT id) {
+    return (Seen.state.at(id) & (MF_GRAYED | MF_DISABLED)) == (MF_GRAYED | MF_DISABLED);
+}
+
+TEST_F(PlayWndTest, ContextMenuGreysWhatCannotBeDoneNow) {
+    PlayerMenuTrack = RecordMenu;
+    struct Case {
+        const char* name;
+        BOOL fullScreen;
+        int player;  // -1 none, else a state
+        bool playing;
+        int items;
+        int current;
+        bool play, pause, stop, navigate;  // greyed
+    } cases[] = {
+        {"nothing open", FALSE, -1, false, 0, -1, true, true, true, true},
+        {"nothing open, full screen", TRUE, -1, false, 0, -1, true, true, true, true},
+        {"one item playing", FALSE, kStatePlaying, true, 1, 0, true, false, false, true},
+        {"one item paused", FALSE, kStatePaused, false, 1, 0, false, true, false, true},
+        {"stopped in a folder", FALSE, kStateStopped, false, 3, 1, false, true, true, false},
+        {"playing, none current", TRUE, kStatePlaying, true, 2, -1, true, false, false, true},
+        {"ended, empty playlist", FALSE, kStateEnded, false, 0, -1, true, true, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AppGlobals.fullScreen = c.fullScreen;
+        delete logic->player;
+        logic->player = c.player < 0 ? nullptr : new FakePlayer(kPlayerVlc, c.player, c.playing);
+        logic->playlist.clear();
+        for (int i = 0; i < c.items; ++i)
+            logic->playlist.addFile(L"C:\\media\\x.flv", 0);
+        logic->playlist.setCurrent(c.current);
+        Seen = MenuSeen();
+
+        SendMessageW(area->host, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(area->host), MAKELPARAM(-1, -1));
+        ASSERT_EQ(Seen.calls, 1);
+        EXPECT_EQ(Seen.flags, static_cast<UINT>(TPM_RETURNCMD));
+        EXPECT_EQ(Seen.owner, main);
+        EXPECT_EQ(Greyed(ID_PLAY), c.play);
+        EXPECT_EQ(Greyed(ID_PAUSE), c.pause);
+        EXPECT_EQ(Greyed(ID_STOP), c.stop);
+        EXPECT_EQ(Greyed(ID_PREVIOUS), c.navigate);
+        EXPECT_EQ(Greyed(ID_NEXT), c.navigate);
+        EXPECT_FALSE(Greyed(ID_OPEN));
+        EXPECT_FALSE(Greyed(ID_EXIT));
+        const UINT kept = c.fullScreen ? ID_LEAVE_FULL_SCREEN : ID_FULL_SCREEN;
+        const UINT gone = c.fullScreen ? ID_FULL_SCREEN : ID_LEAVE_FULL_SCREEN;
+        ASSERT_EQ(Seen.state.count(kept), 1u);
+        EXPECT_FALSE(Greyed(kept));
+        EXPECT_EQ(Seen.state.count(gone), 0u);
+        EXPECT_FALSE(IsMenu(Seen.popup)) << "the loaded menu must be destroyed";
+    }
+}
+
+TEST_F(PlayWndTest, ChosenMenuEntryIsPostedDismissedMenuPostsNothing) {
+    PlayerMenuTrack = RecordMenu;
+    PumpMessages();
+    ASSERT_TRUE(area->open(kPlayerVlc, AppGlobals.instance));
+    struct Case {
+        HWND target;
+        int answer;
+    } cases[] = {{area->host, ID_STOP}, {area->videoWindow, ID_OPEN}, {area->host, 0}};
+    for (const Case& c : cases) {
+        Seen = MenuSeen();
+        Seen.answer = c.answer;
+        SendMessageW(c.target, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(c.target), 0);
+        EXPECT_EQ(Seen.calls, 1);
+        MSG msg;
+        const bool posted = PeekMessageW(&msg, main, WM_COMMAND, WM_COMMAND, PM_REMOVE);
+        EXPECT_EQ(posted, c.answer != 0);
+        if (posted) {
+            EXPECT_EQ(msg.wParam, static_cast<WPARAM>(c.answer));
+            EXPECT_EQ(msg.lParam, 0);
+        }
+    }
+}
+
+TEST_F(PlayWndTest, DoubleClickPostsTheFullScreenToggle) {
+    ASSERT_TRUE(area->open(kPlayerVlc, AppGlobals.instance));
+    PumpMessages();
+    for (BOOL fullScreen : {FALSE, TRUE}) {
+        for (HWND target : {area->host, area->videoWindow}) {
+            AppGlobals.fullScreen = fullScreen;
+            SendMessageW(target, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(10, 10));
+            MSG msg;
+            ASSERT_TRUE(PeekMessageW(&msg, main, WM_COMMAND, WM_COMMAND, PM_REMOVE));
+            EXPECT_EQ(msg.wParam, static_cast<WPARAM>(fullScreen ? ID_LEAVE_FULL_SCREEN : ID_FULL_SCREEN));
+            EXPECT_EQ(msg.lParam, 0);
+            EXPECT_FALSE(PeekMessageW(&msg, main, WM_COMMAND, WM_COMMAND, PM_REMOVE));
+        }
+    }
+}
+
+// The display count of the cursor, unchanged by asking.
+int CursorCount() {
+    ShowCursor(FALSE);
+    return ShowCursor(TRUE);
+}
+
+class CursorTest : public PlayWndTest {
+  protected:
+    void SetUp() override {
+        PlayWndTest::SetUp();
+        ASSERT_TRUE(SetCursorPos(kMainX + 200, kMainY + 150));
+        POINT at;
+        GetCursorPos(&at);
+        if (at.x != kMainX + 200 || at.y != kMainY + 150)
+            GTEST_SKIP() << "this display driver does not move the cursor";
+        area->loadLogo();  // restarts the tracking at the cursor
+        setPlayer(kPlayerVlc, kStatePlaying, true);
+        baseline = CursorCount();
+    }
+    // Pretends the cursor has rested for longer than the delay.
+    void restLong() { area->lastMoveTick = GetTickCount() - 5000; }
+    int baseline = 0;
+};
+
+TEST_F(CursorTest, HidesAfterFiveSecondsAtRestOverThePlayingArea) {
+    area->autoHideCursor();
+    EXPECT_FALSE(area->cursorHidden) << "hidden before the delay";
+    restLong();
+    area->autoHideCursor();
+    EXPECT_TRUE(area->cursorHidden);
+    EXPECT_EQ(CursorCount(), baseline - 1);
+    area->autoHideCursor();
+    EXPECT_EQ(CursorCount(), baseline - 1) << "hidden twice";
+
+    // Pausing does not bring it back; only a movement does.
+    setPlayer(kPlayerVlc, kStatePaused, false);
+    area->autoHideCursor();
+    EXPECT_TRUE(area->cursorHidden);
+    SetCursorPos(kMainX + 206, kMainY + 150);
+    area->autoHideCursor();
+    EXPECT_FALSE(area->cursorHidden);
+    EXPECT_EQ(CursorCount(), baseline);
+}
+
+TEST_F(CursorTest, NeverHiddenWhilePausedOrOutsideTheArea) {
+    setPlayer(kPlayerVlc, kStatePaused, false);
+    restLong();
+    area->autoHideCursor();
+    EXPECT_FALSE(area->cursorHidden);
+
+    setPlayer(kPlayerVlc, kStatePlaying, true);
+    SetCursorPos(kMainX + 600, kMainY + 150);  // in the main window, right of the 480-wide host
+    area->autoHideCursor();                    // the move
+    restLong();
+    area->autoHideCursor();
+    EXPECT_FALSE(area->cursorHidden);
+    EXPECT_EQ(CursorCount(), baseline);
+}
+
+TEST_F(CursorTest, OnlyAMoveOfMoreThanFivePixelsShowsIt) {
+    struct Case {
+        int dx, dy;
+        bool shows;
+    } cases[] = {{5, 5, false}, {-5, 0, false}, {6, 0, true}, {0, 6, true}, {-6, -1, true}, {0, -6, true}};
+    for (const Case& c : cases) {
+        const POINT from = area->lastCursorPos;
+        restLong();
+        area->autoHideCursor();
+        POINT now;
+        GetCursorPos(&now);
+        ASSERT_TRUE(area->cursorHidden) << c.dx << ", " << c.dy << " from " << from.x << "," << from.y << " at "
+                                        << now.x << "," << now.y;
+        SetCursorPos(from.x + c.dx, from.y + c.dy);
+        area->autoHideCursor();
+        EXPECT_EQ(!area->cursorHidden, c.shows) << c.dx << ", " << c.dy;
+        EXPECT_EQ(area->lastCursorPos.x == from.x + c.dx, c.shows);
+        area->setCursorVisible(true);
+        SetCursorPos(from.x, from.y);
+        area->autoHideCursor();
+    }
+    EXPECT_EQ(CursorCount(), baseline);
+}
+
+// libvlc's thread asks for the video while the user-interface thread handles no messages (it may be
+// polling in pause or stop): the call must return without waiting for that thread.
+TEST_F(PlayWndTest, ShowVideoWindowFromAnotherThreadDoesNotWaitForThisOne) {
+    ASSERT_TRUE(area->open(kPlayerVlc, AppGlobals.instance));
+    ASSERT_FALSE(IsWindowVisible(area->videoWindow));
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](void* self) -> DWORD {
+            static_cast<PlayWnd*>(self)->showVideoWindow(true);
+            return 0;
+        },
+        area, 0, nullptr);
+    ASSERT_TRUE(thread);
+    const DWORD waited = WaitForSingleObject(thread, 10000);  // no pumping here
+    PumpMessages();
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    EXPECT_EQ(waited, WAIT_OBJECT_0);
+    const DWORD deadline = GetTickCount() + 5000;
+    while (!IsWindowVisible(area->videoWindow) && GetTickCount() < deadline) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        PumpMessages();
+    }
+    EXPECT_TRUE(IsWindowVisible(area->videoWindow));
+    area->showVideoWindow(false);
+    PumpMessages();
+    EXPECT_FALSE(IsWindowVisible(area->videoWindow));
+}
+
+}  // namespace
