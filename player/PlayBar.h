@@ -109,3 +109,8 @@ INT_PTR CALLBACK PlayBarDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 HBITMAP CreateDib32(int width, int height, void** pixels);
 void DrawTiled(HDC dc, Gdiplus::Image* image, int x, int y, int width);
 std::wstring FormatPlayTime(MediaTime value, PlayerType type);
+
+// Slider arithmetic, kept apart from the windows so that it can be checked on its own.
+int TimeBarFill(MediaTime position, MediaTime length, int barWidth, int knobWidth);
+int VolumeKnobOffset(int volume, int barImageWidth, int knobWidth);
+double SliderFraction(int x, int left, int right, int knobWidth);

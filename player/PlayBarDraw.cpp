@@ -1,0 +1,473 @@
+// The control bar's sliders, back buffers, time text, slider mouse handling and full-screen auto-hide.
+//
+// Threads: updateTime (and through it updateVolume and present) also runs on libvlc's event thread. It
+// draws into `composite` under drawLock and copies to the screen through GetDC of the bar window, which
+// sends no message, so it never waits for the user-interface thread. drawLock is not recursive: every
+// holder lets it go before calling present, which takes it itself.
+#include "PlayBar.h"
+
+// objidl.h first: WIN32_LEAN_AND_MEAN leaves out the COM types that gdiplus.h needs.
+#include <objidl.h>
+#include <gdiplus.h>
+#include <atomic>
+#include <cinttypes>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+
+#include "AppGlobals.h"
+#include "PlayLogic.h"
+#include "TextUtil.h"
+#include "resource.h"
+
+namespace {
+
+// Knob widths, read once per process from the skin (which never changes). Atomic only because both
+// threads may fill them; they always store the same value.
+std::atomic<int> DrawTimeKnobWidth{-1};
+std::atomic<int> DragTimeKnobWidth{-1};
+std::atomic<int> DragVolumeKnobWidth{-1};
+
+// The columns that reach the screen, in this order.
+const int kColumns[] = {IDC_VOLUME_BAR, IDC_TIME_BAR};
+
+constexpr COLORREF kTimeTextColor = RGB(32, 32, 32);
+constexpr DWORD kAutoHideDelay = 5000;  // milliseconds without a move before the bar goes
+constexpr int kMoveThreshold = 5;       // pixels that count as a move
+
+int WidthOf(Gdiplus::Image* image) {
+    return image ? static_cast<int>(image->GetWidth()) : 0;
+}
+
+int HeightOf(Gdiplus::Image* image) {
+    return image ? static_cast<int>(image->GetHeight()) : 0;
+}
+
+void DrawAt(HDC dc, Gdiplus::Image* image, int x, int y, int width, int height) {
+    Gdiplus::Graphics graphics(dc);
+    graphics.DrawImage(image, x, y, width, height);
+}
+
+PlayerState EngineState(MediaPlayer* engine) {
+    return engine ? engine->getState() : kStateNothing;
+}
+
+}  // namespace
+
+int TimeBarFill(MediaTime position, MediaTime length, int barWidth, int knobWidth) {
+    if (length <= 0)
+        return 0;
+    MediaTime travel = barWidth - knobWidth;
+    MediaTime fill = position * travel / length;
+    if (fill > travel)
+        fill = travel;
+    if (fill < 0)
+        fill = 0;
+    return static_cast<int>(fill);
+}
+
+int VolumeKnobOffset(int volume, int barImageWidth, int knobWidth) {
+    return volume * (barImageWidth - knobWidth) / 100;
+}
+
+double SliderFraction(int x, int left, int right, int knobWidth) {
+    int half = knobWidth / 2;
+    int a = left + half;
+    int b = right - half;
+    // A slider no wider than its knob has no travel; dividing by it would give NaN or infinity.
+    if (b <= a)
+        return x <= a ? 0.0 : 1.0;
+    double g = static_cast<double>(x - a) / static_cast<double>(b - a);
+    if (g < 0.0)
+        g = 0.0;
+    if (g > 1.0)
+        g = 1.0;
+    return g;
+}
+
+std::wstring FormatPlayTime(MediaTime value, PlayerType type) {
+    // The values are 64-bit: a 32-bit long format would cut frame numbers and, on 32-bit Windows,
+    // misread every argument after the first.
+    wchar_t text[64] = {};
+    int64_t v = value;
+    if (type == kPlayerSwf) {
+        swprintf(text, 64, L"%" PRId64, v);
+    } else {
+        int64_t s = v / 1000;
+        int64_t m = s / 60;
+        swprintf(text, 64, L"%02" PRId64 L":%02" PRId64 L":%02" PRId64, m / 60, m % 60, s % 60);
+    }
+    return text;
+}
+
+HBITMAP CreateDib32(int width, int height, void** pixels) {
+    if (pixels)
+        *pixels = nullptr;
+    if (width <= 0 || height <= 0)
+        return nullptr;
+    size_t stride = ((static_cast<size_t>(width) * 32 + 31) / 8) & ~static_cast<size_t>(3);
+    size_t size = stride * static_cast<size_t>(height);
+    if (size > 0x7fffffff)
+        return nullptr;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;  // bottom-up rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    info.bmiHeader.biSizeImage = static_cast<DWORD>(size);
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap)
+        return nullptr;
+    // Pure black: the colour key makes every pixel not drawn yet transparent.
+    if (bits)
+        memset(bits, 0, size);
+    if (pixels)
+        *pixels = bits;
+    return bitmap;
+}
+
+void DrawTiled(HDC dc, Gdiplus::Image* image, int x, int y, int width) {
+    if (!image)
+        return;
+    int tile = WidthOf(image);
+    if (tile <= 0)
+        return;
+    int height = HeightOf(image);
+    int copies = width / tile;
+    if (copies < 0)
+        return;
+    Gdiplus::Graphics graphics(dc);
+    // Whole pixels: the squeezed last copy must not smear into its neighbours.
+    graphics.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+    graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+    int offset = 0;
+    int copy = tile;
+    for (int pass = 0; pass <= copies; ++pass) {
+        if (offset + copy > width)
+            copy = width - offset;
+        if (copy > 0) {
+            graphics.DrawImage(image, Gdiplus::Rect(x + offset, y, copy, height));
+            offset += copy;
+        }
+    }
+}
+
+void PlayBar::lock() {
+    WaitForSingleObject(drawLock, INFINITE);
+}
+
+void PlayBar::unlock() {
+    SetEvent(drawLock);
+}
+
+bool PlayBar::hasBuffers() const {
+    return composite.dc && composite.bitmap;
+}
+
+bool PlayBar::createBuffer(BackBuffer& buffer, HDC memoryDC, int width, int height) {
+    if (!memoryDC)
+        return false;
+    HBITMAP bitmap = CreateDib32(width, height, nullptr);
+    if (!bitmap) {
+        DeleteDC(memoryDC);
+        return false;
+    }
+    SelectObject(memoryDC, bitmap);
+    buffer.dc = memoryDC;
+    buffer.bitmap = bitmap;
+    buffer.width = width;
+    buffer.height = height;
+    return true;
+}
+
+void PlayBar::freeBuffer(BackBuffer* buffer) {
+    if (!buffer) {
+        freeBuffer(&composite);
+        freeBuffer(&background);
+        return;
+    }
+    // The DC goes first so that the bitmap is no longer selected when it is deleted.
+    if (buffer->dc)
+        DeleteDC(buffer->dc);
+    if (buffer->bitmap)
+        DeleteObject(buffer->bitmap);
+    *buffer = BackBuffer();
+}
+
+void PlayBar::ensureBuffers() {
+    RECT client = {};
+    GetClientRect(window, &client);
+    int w = client.right - client.left;
+    int h = client.bottom - client.top;
+    // Buffers only grow: a narrower bar goes on using the larger ones.
+    if (hasBuffers() && composite.width >= w && composite.height >= h)
+        return;
+    freeBuffer(&composite);
+    freeBuffer(&background);
+
+    HDC windowDC = GetDC(window);
+    if (!windowDC)
+        return;
+    createBuffer(composite, CreateCompatibleDC(windowDC), w, h);
+    createBuffer(background, CreateCompatibleDC(windowDC), w, h);
+    if (background.dc) {
+        if (barImage) {
+            if (w != 0)
+                DrawTiled(background.dc, barImage, 0, 0, w);
+        } else {
+            FillRect(background.dc, &client, backgroundBrush);
+        }
+    }
+    ReleaseDC(window, windowDC);
+}
+
+void PlayBar::compose() {
+    if (!hasBuffers())
+        return;
+    BitBlt(composite.dc, 0, 0, composite.width, composite.height, background.dc, 0, 0, SRCCOPY);
+    drawVolumeBar(composite.dc);
+    drawTimeBar(composite.dc);
+}
+
+void PlayBar::paint(HDC dc) {
+    lock();
+    RECT area = {};
+    GetClientRect(AppGlobals.mainWindow, &area);
+    FillRect(dc, &area, backgroundBrush);
+    int width = area.right - area.left;
+    if (width != 0)
+        DrawTiled(dc, barImage, 0, 0, width);
+    unlock();
+    if (hasBuffers())
+        present(dc);
+}
+
+void PlayBar::present(HDC dc) {
+    lock();
+    if ((hasContent || dc) && hasBuffers()) {
+        HDC target = dc ? dc : GetDC(window);
+        if (target) {
+            for (int id : kColumns) {
+                RECT rect;
+                if (!controlRect(&rect, id))
+                    continue;
+                int w = rect.right - rect.left;
+                if (w > composite.width)
+                    w = composite.width;
+                BitBlt(target, rect.left, 0, w, composite.height, composite.dc, rect.left, 0, SRCCOPY);
+            }
+            if (!dc)
+                ReleaseDC(window, target);
+        }
+    }
+    unlock();
+}
+
+void PlayBar::restoreColumn(int id, HDC dc) {
+    RECT rect;
+    if (!controlRect(&rect, id))
+        return;
+    BitBlt(dc, rect.left, 0, rect.right - rect.left, barHeight(), background.dc, rect.left, 0, SRCCOPY);
+}
+
+bool PlayBar::controlRect(RECT* rect, int id) {
+    if (!rect)
+        return false;
+    HWND control = window ? GetDlgItem(window, id) : nullptr;
+    if (!control || !IsWindow(control))
+        return false;
+    GetWindowRect(control, rect);
+    MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(rect), 2);
+    return true;
+}
+
+void PlayBar::drawVolumeBar(HDC dc) {
+    RECT rect;
+    Gdiplus::Image* bar = image(IDC_VOLUME_BAR);
+    if (!bar || !controlRect(&rect, IDC_VOLUME_BAR))
+        return;
+    restoreColumn(IDC_VOLUME_BAR, dc);
+    DrawAt(dc, bar, rect.left, rect.top, WidthOf(bar), HeightOf(bar));
+    if (volumeKnob) {
+        int x = rect.left + VolumeKnobOffset(shownVolume, WidthOf(bar), WidthOf(volumeKnob));
+        int y = (rect.top + rect.bottom - HeightOf(volumeKnob)) / 2;
+        DrawAt(dc, volumeKnob, x, y, WidthOf(volumeKnob), HeightOf(volumeKnob));
+    }
+}
+
+void PlayBar::drawTimeBar(HDC dc) {
+    RECT rect;
+    Gdiplus::Image* bar = image(IDC_TIME_BAR);
+    if (!bar || !controlRect(&rect, IDC_TIME_BAR))
+        return;
+    restoreColumn(IDC_TIME_BAR, dc);
+    if (DrawTimeKnobWidth.load() < 0)
+        DrawTimeKnobWidth.store(WidthOf(timeKnob));
+    int k = DrawTimeKnobWidth.load();
+    int w = rect.right - rect.left;
+    int fill = TimeBarFill(position, length, w, k);
+    if (w != 0)
+        DrawTiled(dc, bar, rect.left, rect.top, w);
+    if (fill != 0)
+        DrawTiled(dc, timeFill, rect.left, rect.top, fill);
+    if (timeKnob)
+        DrawAt(dc, timeKnob, rect.left + fill, (rect.top + rect.bottom - HeightOf(timeKnob)) / 2, k,
+               HeightOf(timeKnob));
+
+    PlayLogic* logic = AppGlobals.playLogic;
+    MediaPlayer* engine = logic ? logic->player : nullptr;
+    PlayerType type = engine ? engine->type() : kPlayerVlc;
+    wchar_t text[kTextBufferSize];
+    // Length first, then the elapsed time.
+    FormatString(text, L"%s / %s", FormatPlayTime(length, type).c_str(), FormatPlayTime(position, type).c_str());
+    HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, kTimeTextColor);
+    RECT strip = {rect.left, 0, rect.right, rect.top};
+    DrawTextW(dc, text, -1, &strip, DT_RIGHT | DT_BOTTOM | DT_SINGLELINE);
+    if (previous)
+        SelectObject(dc, previous);
+}
+
+void PlayBar::updateTime() {
+    PlayLogic* logic = AppGlobals.playLogic;
+    if (logic) {
+        PlayerState state = EngineState(logic->player);
+        if (state == kStatePlaying || state == kStatePaused) {
+            MediaPlayer* engine = logic->player;
+            position = engine ? engine->getTime() : 0;
+            engine = logic->player;
+            length = engine ? engine->getLength() : 0;
+        }
+    }
+    if (position > length)
+        position = length;
+    if (position < 0)
+        position = 0;
+    if (hasBuffers()) {
+        lock();
+        // Checked again under the lock: layout may have replaced the buffers meanwhile.
+        if (hasBuffers()) {
+            drawTimeBar(composite.dc);
+            hasContent = TRUE;
+        }
+        unlock();
+        present(nullptr);
+    }
+    updateVolume();
+}
+
+void PlayBar::updateVolume() {
+    PlayLogic* logic = AppGlobals.playLogic;
+    if (!logic)
+        return;
+    int v = logic->muted ? 0 : logic->volume;
+    if (v == shownVolume)
+        return;
+    shownVolume = v;
+    if (hasBuffers()) {
+        lock();
+        if (hasBuffers()) {
+            drawVolumeBar(composite.dc);
+            hasContent = TRUE;
+        }
+        unlock();
+        present(nullptr);
+    }
+}
+
+void PlayBar::onMouseDown(LPARAM lParam) {
+    dragTarget = 0;
+    POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    RECT rect;
+    if (controlRect(&rect, IDC_TIME_BAR) && PtInRect(&rect, point))
+        dragTarget = IDC_TIME_BAR;
+    else if (controlRect(&rect, IDC_VOLUME_BAR) && PtInRect(&rect, point))
+        dragTarget = IDC_VOLUME_BAR;
+    else
+        return;
+    SetCapture(window);
+    if (GetCapture() == window)
+        onDrag(lParam);
+}
+
+void PlayBar::onDrag(LPARAM lParam) {
+    if (dragTarget == 0)
+        return;
+    // Signed: a cursor left of the bar window gives a negative x.
+    int x = static_cast<short>(LOWORD(lParam));
+    RECT rect;
+    if (!controlRect(&rect, dragTarget))
+        return;
+    if (DragTimeKnobWidth.load() < 0 || DragVolumeKnobWidth.load() < 0) {
+        DragTimeKnobWidth.store(WidthOf(timeKnob));
+        DragVolumeKnobWidth.store(WidthOf(volumeKnob));
+    }
+    int k = dragTarget == IDC_TIME_BAR ? DragTimeKnobWidth.load() : DragVolumeKnobWidth.load();
+    double g = SliderFraction(x, rect.left, rect.right, k);
+    PlayLogic* logic = AppGlobals.playLogic;
+    if (dragTarget == IDC_TIME_BAR) {
+        // Straight to the engine: a drag seeks to where the knob is, not by a step.
+        if (logic && logic->player)
+            logic->player->setTime(static_cast<MediaTime>(g * static_cast<double>(length)));
+        updateTime();
+    } else if (logic) {
+        logic->setVolume(static_cast<int>(g * 100 + 0.5));
+    }
+}
+
+void PlayBar::endDrag() {
+    if (window && GetCapture() == window) {
+        ReleaseCapture();
+        dragTarget = 0;
+    }
+}
+
+void PlayBar::noteActivity() {
+    lastActivityTick = GetTickCount();
+    GetCursorPos(&lastCursorPos);
+}
+
+void PlayBar::stopAutoHide() {
+    lastActivityTick = 0;
+}
+
+void PlayBar::autoHideTick() {
+    if (lastActivityTick == 0 || !window || !IsWindow(window))
+        return;
+    DWORD now = GetTickCount();
+    bool visible = (GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) != 0;
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    // The cursor over the bar keeps it. A hidden bar keeps its rectangle, so this applies only while the
+    // bar is shown: otherwise a cursor moved onto the bar's place would never bring it back.
+    RECT bounds;
+    if (visible && GetWindowRect(window, &bounds) && PtInRect(&bounds, cursor))
+        return;
+    if (std::abs(cursor.x - lastCursorPos.x) < kMoveThreshold &&
+        std::abs(cursor.y - lastCursorPos.y) < kMoveThreshold) {
+        // Unsigned difference: a wrap of the tick count does no harm.
+        if (now - lastActivityTick > kAutoHideDelay && visible) {
+            ShowWindow(window, SW_HIDE);
+            PostMessageW(AppGlobals.mainWindow, WM_SIZE, 0, 0);
+        }
+        return;
+    }
+    if (!visible) {
+        ShowWindow(window, SW_SHOW);
+        PostMessageW(AppGlobals.mainWindow, WM_SIZE, 0, 0);
+    }
+    lastActivityTick = now;
+    GetCursorPos(&lastCursorPos);
+}
+
+void PlayBar::reset() {
+    if (window && GetCapture() == window)
+        ReleaseCapture();
+    lastActivityTick = 0;
+    length = 0;
+    updateTime();
+}

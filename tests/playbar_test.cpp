@@ -1,0 +1,739 @@
+// The control bar on real windows under Wine's null driver: dialog 134 and the PNG skin come from the
+// program's resources, the bar draws into real DIB sections, and an engine double gives it a state.
+#include <windows.h>
+#include <commctrl.h>
+// objidl.h first: WIN32_LEAN_AND_MEAN leaves out the COM types that gdiplus.h needs.
+#include <objidl.h>
+#include <gdiplus.h>
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "AppGlobals.h"
+#include "PlayBar.h"
+#include "PlayLogic.h"
+#include "resource.h"
+
+namespace {
+
+class GdiplusEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES};
+        InitCommonControlsEx(&controls);
+        Gdiplus::GdiplusStartupInput input;
+        ASSERT_EQ(Gdiplus::GdiplusStartup(&token_, &input, nullptr), Gdiplus::Ok);
+    }
+    void TearDown() override { Gdiplus::GdiplusShutdown(token_); }
+
+  private:
+    ULONG_PTR token_ = 0;
+};
+::testing::Environment* const gdiplus = ::testing::AddGlobalTestEnvironment(new GdiplusEnvironment);
+
+class FakeEngine : public MediaPlayer {
+  public:
+    PlayerType type() override { return kind; }
+    bool init(HWND) override { return true; }
+    void release() override {}
+    bool open(const wchar_t*) override { return true; }
+    void play() override {}
+    bool isPlaying() override { return state == kStatePlaying; }
+    void pause() override {}
+    void stop() override {}
+    MediaTime getTime() override { return time; }
+    MediaTime getLength() override { return duration; }
+    void setTime(MediaTime t) override {
+        seeks.push_back(t);
+        time = t;
+    }
+    VolumeLevel getVolume() override { return 100; }
+    bool setVolume(VolumeLevel) override { return true; }
+    PlayerState getState() override { return state; }
+    void setWindow(HWND) override {}
+    bool isMuted() override { return false; }
+    void toggleMute() override {}
+
+    PlayerType kind = kPlayerVlc;
+    PlayerState state = kStateNothing;
+    MediaTime time = 0;
+    MediaTime duration = 0;
+    std::vector<MediaTime> seeks;
+};
+
+// A 32-bit DIB in a memory DC, read back as 0xRRGGBB.
+class Canvas {
+  public:
+    Canvas(int width, int height) : width_(width), height_(height) {
+        dc_ = CreateCompatibleDC(nullptr);
+        bitmap_ = CreateDib32(width, height, &bits_);
+        old_ = SelectObject(dc_, bitmap_);
+    }
+    ~Canvas() {
+        SelectObject(dc_, old_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+    HDC dc() const { return dc_; }
+    void fill(COLORREF color) {
+        HBRUSH brush = CreateSolidBrush(color);
+        RECT all = {0, 0, width_, height_};
+        FillRect(dc_, &all, brush);
+        DeleteObject(brush);
+    }
+    DWORD at(int x, int y) const {
+        GdiFlush();
+        return static_cast<const DWORD*>(bits_)[(height_ - 1 - y) * width_ + x] & 0xFFFFFF;
+    }
+
+  private:
+    int width_, height_;
+    HDC dc_;
+    HBITMAP bitmap_;
+    HGDIOBJ old_;
+    void* bits_ = nullptr;
+};
+
+DWORD BufferPixel(const BackBuffer& buffer, int x, int y) {
+    GdiFlush();
+    DIBSECTION section = {};
+    GetObjectW(buffer.bitmap, sizeof(section), &section);
+    const DWORD* bits = static_cast<const DWORD*>(section.dsBm.bmBits);
+    return bits[(buffer.height - 1 - y) * buffer.width + x] & 0xFFFFFF;
+}
+
+LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+RECT ControlRect(PlayBar* bar, int id) {
+    RECT rect = {};
+    EXPECT_TRUE(bar->controlRect(&rect, id)) << id;
+    return rect;
+}
+
+// Screen position of the bar's client origin.
+POINT BarOrigin(PlayBar* bar) {
+    POINT origin = {0, 0};
+    ClientToScreen(bar->window, &origin);
+    return origin;
+}
+
+class PlayBarTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        AppGlobals = {};
+        AppGlobals.instance = GetModuleHandleW(nullptr);
+        WNDCLASSEXW wc = {sizeof(wc)};
+        wc.lpfnWndProc = MainProc;
+        wc.hInstance = AppGlobals.instance;
+        wc.lpszClassName = L"PlayBarTest_Main";
+        RegisterClassExW(&wc);
+        main_ = CreateWindowExW(0, L"PlayBarTest_Main", L"bar test", WS_POPUP | WS_VISIBLE, 0, 0, 900, 300, nullptr,
+                                nullptr, AppGlobals.instance, nullptr);
+        ASSERT_NE(main_, nullptr);
+        AppGlobals.mainWindow = main_;
+        logic_ = new PlayLogic();
+        AppGlobals.playLogic = logic_;
+        bar_ = PlayBar::instance();
+        ASSERT_NE(bar_, nullptr);
+        AppGlobals.playBar = bar_;
+        ASSERT_TRUE(bar_->create(AppGlobals.instance, main_));
+        ASSERT_TRUE(bar_->createFontAndTips());
+        SetWindowPos(bar_->window, nullptr, 0, 0, 800, 36, SWP_NOZORDER);
+        drain();
+    }
+    void TearDown() override {
+        if (bar_)
+            bar_->destroyWindows();
+        AppGlobals.playBar = nullptr;
+        PlayBar::destroyInstance();
+        if (logic_) {
+            logic_->player = nullptr;
+            delete logic_;
+        }
+        AppGlobals.playLogic = nullptr;
+        delete engine_;
+        if (main_)
+            DestroyWindow(main_);
+        drain();
+    }
+    void drain() {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+    }
+    FakeEngine* useEngine(PlayerState state) {
+        if (!engine_)
+            engine_ = new FakeEngine();
+        engine_->state = state;
+        logic_->player = engine_;
+        return engine_;
+    }
+    void setPlaylist(int items, int current) {
+        logic_->playlist.clear();
+        for (int i = 0; i < items; ++i)
+            logic_->playlist.addFile(L"Z:\\media\\clip.flv", i == current);
+    }
+    // The next WM_SIZE or WM_COMMAND posted to the main window.
+    bool takePosted(UINT message, MSG* out) { return PeekMessageW(out, main_, message, message, PM_REMOVE) != FALSE; }
+
+    HWND main_ = nullptr;
+    PlayLogic* logic_ = nullptr;
+    PlayBar* bar_ = nullptr;
+    FakeEngine* engine_ = nullptr;
+};
+
+TEST_F(PlayBarTest, CreateMakesLayeredBarOnceAndShowsIt) {
+    LONG exStyle = GetWindowLongW(bar_->window, GWL_EXSTYLE);
+    EXPECT_TRUE(exStyle & WS_EX_LAYERED);
+    EXPECT_TRUE(exStyle & WS_EX_COMPOSITED);  // Wine reports a version of 6 or more
+    EXPECT_TRUE(GetWindowLongW(bar_->window, GWL_STYLE) & WS_VISIBLE);
+    wchar_t name[64];
+    GetClassNameW(bar_->tooltip, name, 64);
+    EXPECT_STREQ(name, L"tooltips_class32");
+    EXPECT_TRUE(GetWindowLongW(bar_->tooltip, GWL_STYLE) & TTS_ALWAYSTIP);
+    // A popup's owner is always a top-level window: the system takes the bar's top-level ancestor.
+    EXPECT_EQ(GetWindow(bar_->tooltip, GW_OWNER), main_);
+
+    HWND window = bar_->window, tooltip = bar_->tooltip;
+    EXPECT_TRUE(bar_->create(AppGlobals.instance, main_));
+    EXPECT_EQ(bar_->window, window);
+    EXPECT_EQ(bar_->tooltip, tooltip);
+    HWND first = FindWindowExW(main_, nullptr, L"#32770", nullptr);
+    EXPECT_EQ(first, window);
+    EXPECT_EQ(FindWindowExW(main_, first, L"#32770", nullptr), nullptr);
+}
+
+TEST_F(PlayBarTest, DialogTemplateHasElevenControlsInOrder) {
+    struct Control {
+        int id;
+        bool button;
+    };
+    const Control expected[] = {{1009, false}, {1003, true}, {1004, true}, {1005, true}, {1006, true}, {1008, true},
+                                {1010, false}, {1007, true}, {1011, true}, {1012, true}, {1013, true}};
+    HWND child = GetWindow(bar_->window, GW_CHILD);
+    for (const Control& c : expected) {
+        ASSERT_NE(child, nullptr);
+        EXPECT_EQ(GetDlgCtrlID(child), c.id);
+        LONG style = GetWindowLongW(child, GWL_STYLE);
+        wchar_t name[32];
+        GetClassNameW(child, name, 32);
+        if (c.button) {
+            EXPECT_STREQ(name, L"Button");
+            EXPECT_EQ(style & BS_TYPEMASK, BS_OWNERDRAW) << c.id;
+        } else {
+            EXPECT_STREQ(name, L"Static");
+            EXPECT_EQ(style & SS_TYPEMASK, SS_BLACKFRAME) << c.id;
+            EXPECT_FALSE(style & WS_VISIBLE) << c.id;
+        }
+        child = GetWindow(child, GW_HWNDNEXT);
+    }
+    EXPECT_EQ(child, nullptr);
+}
+
+TEST_F(PlayBarTest, LayoutOfAn800PixelBar) {
+    struct Place {
+        int id, x, y, w, h;
+    };
+    const Place expected[] = {
+        {IDC_OPEN, 1, 2, 36, 32},
+        {IDC_STOP, 1, 2, 36, 32},
+        {IDC_PLAY, 38, 2, 36, 32},
+        {IDC_PAUSE, 38, 2, 36, 32},
+        {IDC_PREV, 75, 2, 36, 32},
+        {IDC_NEXT, 112, 2, 36, 32},
+        {IDC_TIME_BAR, 149, 16, 519, 12},
+        {IDC_VOLUME_BAR, 669, 15, 68, 12},
+        {IDC_MUTE, 738, 9, 28, 24},
+        {IDC_FULLSCREEN, 767, 5, 32, 26},
+        {IDC_LEAVE_FULLSCREEN, 767, 5, 32, 26},
+    };
+    EXPECT_EQ(bar_->barHeight(), 36);
+    for (const Place& p : expected) {
+        RECT r = ControlRect(bar_, p.id);
+        EXPECT_EQ(r.left, p.x) << p.id;
+        EXPECT_EQ(r.top, p.y) << p.id;
+        EXPECT_EQ(r.right - r.left, p.w) << p.id;
+        EXPECT_EQ(r.bottom - r.top, p.h) << p.id;
+    }
+}
+
+TEST_F(PlayBarTest, BarHeightAndBuffersThatOnlyGrow) {
+    EXPECT_EQ(bar_->composite.width, 800);
+    EXPECT_EQ(bar_->composite.height, 36);
+    EXPECT_EQ(bar_->background.width, 800);
+    SetWindowPos(bar_->window, nullptr, 0, 0, 600, 36, SWP_NOZORDER);
+    EXPECT_EQ(bar_->composite.width, 800);
+    EXPECT_EQ(ControlRect(bar_, IDC_TIME_BAR).right - ControlRect(bar_, IDC_TIME_BAR).left, 319);
+    SetWindowPos(bar_->window, nullptr, 0, 0, 1000, 36, SWP_NOZORDER);
+    EXPECT_EQ(bar_->composite.width, 1000);
+    EXPECT_EQ(bar_->background.width, 1000);
+
+    Gdiplus::Image* skin = bar_->barImage;
+    bar_->barImage = nullptr;
+    EXPECT_EQ(bar_->barHeight(), 27);
+    bar_->barImage = skin;
+    bar_->destroyWindows();
+    EXPECT_EQ(bar_->barHeight(), 0);
+}
+
+TEST_F(PlayBarTest, ButtonStatesForStatePlaylistAndFullScreen) {
+    // Flags in the order Open, Play, Pause, Stop, Prev, Next, Full Screen, Leave Full Screen.
+    const int ids[] = {IDC_OPEN, IDC_PLAY, IDC_PAUSE,      IDC_STOP,
+                       IDC_PREV, IDC_NEXT, IDC_FULLSCREEN, IDC_LEAVE_FULLSCREEN};
+    struct Case {
+        bool engine;
+        PlayerState state;
+        int items, current;
+        BOOL fullScreen;
+        const char* visible;
+        const char* enabled;
+        bool keepsPosition;
+    };
+    const Case cases[] = {
+        {true, kStatePlaying, 3, 0, FALSE, "00111110", "00111110", true},
+        {true, kStatePaused, 1, 0, TRUE, "01011101", "01010001", true},
+        {true, kStateStopped, 0, -1, FALSE, "11001110", "10000010", false},
+        {true, kStateOpening, 2, 1, FALSE, "11001110", "11001110", false},
+        {false, 0, 2, -1, TRUE, "11001101", "11000001", false},
+    };
+    for (const Case& c : cases) {
+        logic_->player = nullptr;
+        if (c.engine)
+            useEngine(c.state);
+        setPlaylist(c.items, c.current);
+        AppGlobals.fullScreen = c.fullScreen;
+        bar_->position = 5000;
+        bar_->updateButtons();
+        std::string visible, enabled;
+        for (int id : ids) {
+            HWND control = GetDlgItem(bar_->window, id);
+            visible += (GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) ? '1' : '0';
+            enabled += IsWindowEnabled(control) ? '1' : '0';
+        }
+        EXPECT_EQ(visible, c.visible) << "state " << c.state << " items " << c.items;
+        EXPECT_EQ(enabled, c.enabled) << "state " << c.state << " items " << c.items;
+        EXPECT_EQ(bar_->position, c.keepsPosition ? 5000 : 0) << "state " << c.state;
+    }
+}
+
+TEST_F(PlayBarTest, ButtonsPostTheMainWindowsCommands) {
+    const int pairs[][2] = {{IDC_OPEN, ID_OPEN},
+                            {IDC_PLAY, ID_PLAY},
+                            {IDC_PAUSE, ID_PAUSE},
+                            {IDC_STOP, ID_STOP},
+                            {IDC_PREV, ID_PREVIOUS},
+                            {IDC_NEXT, ID_NEXT},
+                            {IDC_MUTE, ID_MUTE},
+                            {IDC_FULLSCREEN, ID_FULL_SCREEN},
+                            {IDC_LEAVE_FULLSCREEN, ID_FULL_SCREEN}};
+    MSG msg;
+    for (const auto& pair : pairs) {
+        EXPECT_EQ(PlayBarDlgProc(bar_->window, WM_COMMAND, MAKEWPARAM(pair[0], BN_CLICKED), 0), TRUE);
+        ASSERT_TRUE(takePosted(WM_COMMAND, &msg)) << pair[0];
+        EXPECT_EQ(msg.wParam, static_cast<WPARAM>(pair[1])) << pair[0];
+        EXPECT_EQ(msg.lParam, 0);
+    }
+    EXPECT_EQ(PlayBarDlgProc(bar_->window, WM_COMMAND, IDCANCEL, 0), TRUE);
+    EXPECT_EQ(PlayBarDlgProc(bar_->window, WM_COMMAND, 4242, 0), FALSE);
+    EXPECT_FALSE(takePosted(WM_COMMAND, &msg));
+}
+
+TEST_F(PlayBarTest, TooltipsOnTheNineButtonsOnly) {
+    ASSERT_EQ(SendMessageW(bar_->tooltip, TTM_GETTOOLCOUNT, 0, 0), 9);
+    std::vector<int> seen;
+    for (int i = 0; i < 9; ++i) {
+        wchar_t text[80] = {};
+        TOOLINFOW info = {};
+        info.cbSize = sizeof(info);
+        info.lpszText = text;
+        ASSERT_TRUE(SendMessageW(bar_->tooltip, TTM_ENUMTOOLSW, i, reinterpret_cast<LPARAM>(&info)));
+        EXPECT_TRUE(info.uFlags & TTF_IDISHWND);
+        EXPECT_EQ(info.hwnd, bar_->window);
+        int id = GetDlgCtrlID(reinterpret_cast<HWND>(info.uId));
+        seen.push_back(id);
+        const SkinEntry* row = SkinTable;
+        while (row->id && row->id != id)
+            ++row;
+        ASSERT_NE(row->id, 0);
+        ASSERT_NE(row->tooltip, nullptr) << id;
+        EXPECT_STREQ(text, row->tooltip);
+    }
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), IDC_TIME_BAR), 0);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), IDC_VOLUME_BAR), 0);
+}
+
+TEST_F(PlayBarTest, PressedButtonIsDrawnOnePixelRightAndDown) {
+    RECT r = ControlRect(bar_, IDC_PLAY);
+    int w = r.right - r.left, h = r.bottom - r.top;
+    Canvas normal(w, h), pressed(w, h);
+    DRAWITEMSTRUCT item = {};
+    item.CtlType = ODT_BUTTON;
+    item.CtlID = IDC_PLAY;
+    item.hwndItem = GetDlgItem(bar_->window, IDC_PLAY);
+    item.rcItem = {0, 0, w, h};
+    item.hDC = normal.dc();
+    SendMessageW(bar_->window, WM_DRAWITEM, IDC_PLAY, reinterpret_cast<LPARAM>(&item));
+    item.itemState = ODS_SELECTED;
+    item.hDC = pressed.dc();
+    SendMessageW(bar_->window, WM_DRAWITEM, IDC_PLAY, reinterpret_cast<LPARAM>(&item));
+
+    // Inside the opaque plate the pressed picture is the normal one moved by (1, 1).
+    int differences = 0;
+    for (int y = 6; y < h - 7; ++y)
+        for (int x = 6; x < w - 7; ++x) {
+            ASSERT_EQ(pressed.at(x + 1, y + 1), normal.at(x, y)) << x << "," << y;
+            differences += pressed.at(x, y) != normal.at(x, y);
+        }
+    EXPECT_GT(differences, 0);
+    // The corner outside the plate shows the bar background under the button, not black.
+    EXPECT_EQ(normal.at(0, 0), BufferPixel(bar_->background, r.left, r.top));
+}
+
+TEST(PlayBarFormat, PlayTimes) {
+    struct Case {
+        MediaTime value;
+        PlayerType type;
+        const wchar_t* text;
+    };
+    const Case cases[] = {
+        {3725000, kPlayerVlc, L"01:02:05"},
+        {360000000, kPlayerVlc, L"100:00:00"},
+        {0, kPlayerVlc, L"00:00:00"},
+        {59999, kPlayerVlc, L"00:00:59"},
+        {8639999999LL, kPlayerNone, L"2399:59:59"},
+        {1234, kPlayerSwf, L"1234"},
+        {5000000000LL, kPlayerSwf, L"5000000000"},
+        {-7, kPlayerSwf, L"-7"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FormatPlayTime(c.value, c.type), c.text) << c.value;
+}
+
+TEST(PlayBarMath, TimeBarFill) {
+    struct Case {
+        MediaTime position, length;
+        int width, knob, fill;
+    };
+    const Case cases[] = {
+        {30000, 60000, 519, 12, 253}, {0, 60000, 519, 12, 0},
+        {90000, 60000, 519, 12, 507}, {-5, 60000, 519, 12, 0},
+        {30000, 0, 519, 12, 0},       {30000, -1, 519, 12, 0},
+        {10, 60000, 8, 12, 0},        {3000000000000LL, 6000000000000LL, 519, 12, 253},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(TimeBarFill(c.position, c.length, c.width, c.knob), c.fill) << c.position << "/" << c.length;
+    EXPECT_EQ(VolumeKnobOffset(50, 68, 16), 26);
+    EXPECT_EQ(VolumeKnobOffset(0, 68, 16), 0);
+    EXPECT_EQ(VolumeKnobOffset(100, 68, 16), 52);
+    EXPECT_DOUBLE_EQ(SliderFraction(16, 0, 80, 16), 0.125);
+    EXPECT_DOUBLE_EQ(SliderFraction(5, 0, 10, 10), 0.0);  // no travel: no division by zero
+    EXPECT_DOUBLE_EQ(SliderFraction(6, 0, 10, 10), 1.0);
+}
+
+TEST(PlayBarDraw, TilesSideBySideAndSqueezesTheLastCopy) {
+    // A 4-pixel tile: two red columns, then two blue.
+    Gdiplus::Bitmap tile(4, 2, PixelFormat32bppARGB);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x)
+            tile.SetPixel(x, y, x < 2 ? Gdiplus::Color(255, 255, 0, 0) : Gdiplus::Color(255, 0, 0, 255));
+    const DWORD red = 0xFF0000, blue = 0x0000FF;
+    struct Case {
+        int width;
+        const char* pattern;  // r, b, * for either, . for untouched black
+    };
+    const Case cases[] = {{10, "rrbbrrbbrb......"},
+                          {8, "rrbbrrbb........"},
+                          {3, "***............."},
+                          {0, "................"},
+                          {-4, "................"}};
+    for (const Case& c : cases) {
+        Canvas canvas(16, 2);
+        DrawTiled(canvas.dc(), &tile, 0, 0, c.width);
+        for (int x = 0; x < 16; ++x) {
+            if (c.pattern[x] == '*') {
+                EXPECT_TRUE(canvas.at(x, 0) == red || canvas.at(x, 0) == blue) << "width " << c.width << " x " << x;
+                continue;
+            }
+            DWORD want = c.pattern[x] == 'r' ? red : c.pattern[x] == 'b' ? blue : 0;
+            EXPECT_EQ(canvas.at(x, 0), want) << "width " << c.width << " x " << x;
+        }
+    }
+    Gdiplus::Bitmap empty(0, 2, PixelFormat32bppARGB);
+    ASSERT_EQ(empty.GetWidth(), 0u);
+    Canvas canvas(16, 2);
+    DrawTiled(canvas.dc(), &empty, 0, 0, 10);
+    DrawTiled(canvas.dc(), nullptr, 0, 0, 10);
+    EXPECT_EQ(canvas.at(0, 0), 0u);
+}
+
+TEST_F(PlayBarTest, TimeBarShowsPlayedPartKnobAndText) {
+    struct Case {
+        PlayerState state;
+        MediaTime time, duration;
+        MediaTime position, length;  // shown afterwards
+        int fill;
+        const wchar_t* text;
+    };
+    const Case cases[] = {
+        {kStatePlaying, 30000, 60000, 30000, 60000, 253, L"00:01:00 / 00:00:30"},
+        {kStatePaused, 90000, 60000, 60000, 60000, 507, L"00:01:00 / 00:01:00"},
+        {kStatePlaying, -40, 60000, 0, 60000, 0, L"00:01:00 / 00:00:00"},
+        {kStateStopped, 1234, 9999, 0, 60000, 0, L"00:01:00 / 00:00:00"},  // keeps what it had
+        {kStatePlaying, 0, 0, 0, 0, 0, L"00:00:00 / 00:00:00"},
+    };
+    FakeEngine* engine = useEngine(kStateNothing);
+    RECT bar = ControlRect(bar_, IDC_TIME_BAR);
+    for (const Case& c : cases) {
+        engine->state = c.state;
+        engine->time = c.time;
+        engine->duration = c.duration;
+        bar_->updateTime();
+        EXPECT_EQ(bar_->position, c.position);
+        EXPECT_EQ(bar_->length, c.length);
+        EXPECT_TRUE(bar_->hasContent);
+
+        // What the column should hold: background, track, played part, knob and the text above.
+        Canvas expected(800, 36);
+        BitBlt(expected.dc(), 0, 0, 800, 36, bar_->background.dc, 0, 0, SRCCOPY);
+        DrawTiled(expected.dc(), bar_->image(IDC_TIME_BAR), bar.left, bar.top, 519);
+        if (c.fill)
+            DrawTiled(expected.dc(), bar_->timeFill, bar.left, bar.top, c.fill);
+        {
+            Gdiplus::Graphics graphics(expected.dc());
+            graphics.DrawImage(bar_->timeKnob, bar.left + c.fill, bar.top, 12, 12);
+        }
+        HGDIOBJ old = SelectObject(expected.dc(), bar_->font);
+        SetBkMode(expected.dc(), TRANSPARENT);
+        SetTextColor(expected.dc(), RGB(32, 32, 32));
+        RECT strip = {bar.left, 0, bar.right, bar.top};
+        DrawTextW(expected.dc(), c.text, -1, &strip, DT_RIGHT | DT_BOTTOM | DT_SINGLELINE);
+        SelectObject(expected.dc(), old);
+
+        int wrong = 0, text = 0;
+        for (int y = 0; y < 36; ++y)
+            for (int x = bar.left; x < bar.right; ++x) {
+                DWORD got = BufferPixel(bar_->composite, x, y);
+                wrong += got != expected.at(x, y);
+                text += y < bar.top && got == 0x202020;
+            }
+        EXPECT_EQ(wrong, 0) << "fill " << c.fill;
+        EXPECT_GT(text, 0);
+    }
+}
+
+TEST_F(PlayBarTest, VolumeKnobFollowsVolumeAndMute) {
+    RECT bar = ControlRect(bar_, IDC_VOLUME_BAR);
+    struct Case {
+        int volume;
+        bool muted;
+        int offset;
+    };
+    const Case cases[] = {{50, false, 26}, {50, true, 0}, {100, false, 52}};
+    for (const Case& c : cases) {
+        logic_->volume = c.volume;
+        logic_->muted = c.muted;
+        bar_->updateVolume();
+        EXPECT_EQ(bar_->shownVolume, c.muted ? 0 : c.volume);
+        Canvas expected(800, 36);
+        BitBlt(expected.dc(), 0, 0, 800, 36, bar_->background.dc, 0, 0, SRCCOPY);
+        {
+            Gdiplus::Graphics graphics(expected.dc());
+            graphics.DrawImage(bar_->image(IDC_VOLUME_BAR), bar.left, bar.top, 68, 12);
+            graphics.DrawImage(bar_->volumeKnob, bar.left + c.offset, bar.top, 16, 12);
+        }
+        int wrong = 0;
+        for (int y = 0; y < 36; ++y)
+            for (int x = bar.left; x < bar.right; ++x)
+                wrong += BufferPixel(bar_->composite, x, y) != expected.at(x, y);
+        EXPECT_EQ(wrong, 0) << c.volume << (c.muted ? " muted" : "");
+    }
+}
+
+TEST_F(PlayBarTest, PresentCopiesOnlyTheTwoSliderColumns) {
+    useEngine(kStatePlaying)->duration = 60000;
+    bar_->updateTime();
+    Canvas screen(800, 36);
+    const DWORD marker = 0x00FF00;
+    screen.fill(RGB(0, 255, 0));
+    bar_->present(screen.dc());
+    RECT time = ControlRect(bar_, IDC_TIME_BAR), volume = ControlRect(bar_, IDC_VOLUME_BAR);
+    for (int x = 0; x < 800; ++x) {
+        bool column = (x >= time.left && x < time.right) || (x >= volume.left && x < volume.right);
+        for (int y : {0, 20, 35}) {
+            DWORD want = column ? BufferPixel(bar_->composite, x, y) : marker;
+            ASSERT_EQ(screen.at(x, y), want) << x << "," << y;
+        }
+    }
+}
+
+TEST_F(PlayBarTest, PressAndDragSeekAndSetVolume) {
+    // Widen the sliders to travels of 512 and 64 pixels, so that every fraction below is exact.
+    HWND timeBar = GetDlgItem(bar_->window, IDC_TIME_BAR);
+    HWND volumeBar = GetDlgItem(bar_->window, IDC_VOLUME_BAR);
+    MoveWindow(timeBar, 100, 16, 524, 12, FALSE);   // knob 12: a = 106, b = 618
+    MoveWindow(volumeBar, 650, 15, 80, 12, FALSE);  // knob 16: a = 658, b = 722
+    FakeEngine* engine = useEngine(kStatePlaying);
+    engine->duration = 60000;
+    bar_->length = 60000;
+    struct Case {
+        int pressX, dragX;
+        MediaTime seek;  // for the time bar
+        int volume;      // for the volume bar
+    };
+    const Case seeks[] = {
+        {106, 234, 15000, 0}, {150, 618, 60000, 0}, {500, 90, 0, 0}, {300, -40, 0, 0}, {106, 2000, 60000, 0}};
+    for (const Case& c : seeks) {
+        engine->seeks.clear();
+        bar_->onMouseDown(MAKELPARAM(c.pressX, 20));
+        EXPECT_EQ(bar_->dragTarget, IDC_TIME_BAR);
+        EXPECT_EQ(GetCapture(), bar_->window);
+        bar_->onDrag(MAKELPARAM(static_cast<WORD>(static_cast<short>(c.dragX)), 20));
+        ASSERT_EQ(engine->seeks.size(), 2u);
+        EXPECT_EQ(engine->seeks[1], c.seek) << c.dragX;
+        bar_->endDrag();
+        EXPECT_EQ(bar_->dragTarget, 0);
+        EXPECT_EQ(GetCapture(), nullptr);
+    }
+    const Case volumes[] = {{658, 666, 0, 13}, {700, 661, 0, 5} /* 4.69 rounds up */,
+                            {700, 690, 0, 50}, {700, 722, 0, 100},
+                            {700, -300, 0, 0}, {650, 900, 0, 100}};
+    for (const Case& c : volumes) {
+        bar_->onMouseDown(MAKELPARAM(c.pressX, 20));
+        EXPECT_EQ(bar_->dragTarget, IDC_VOLUME_BAR);
+        bar_->onDrag(MAKELPARAM(static_cast<WORD>(static_cast<short>(c.dragX)), 20));
+        EXPECT_EQ(logic_->volume, c.volume) << c.dragX;
+        EXPECT_EQ(bar_->shownVolume, c.volume);
+        bar_->endDrag();
+    }
+    // The right and bottom edges lie outside; a press there or elsewhere drags nothing.
+    engine->seeks.clear();
+    for (LPARAM outside : {MAKELPARAM(624, 20), MAKELPARAM(300, 28), MAKELPARAM(40, 10)}) {
+        bar_->onMouseDown(outside);
+        EXPECT_EQ(bar_->dragTarget, 0);
+        EXPECT_EQ(GetCapture(), nullptr);
+    }
+    EXPECT_TRUE(engine->seeks.empty());
+
+    bar_->onMouseDown(MAKELPARAM(200, 20));
+    bar_->lastActivityTick = 1;
+    bar_->reset();
+    EXPECT_EQ(GetCapture(), nullptr);
+    EXPECT_EQ(bar_->lastActivityTick, 0u);
+    EXPECT_EQ(bar_->length, 60000);  // the playing engine reports its length again
+    engine->state = kStateStopped;
+    bar_->reset();
+    EXPECT_EQ(bar_->length, 0);
+    EXPECT_EQ(bar_->position, 0);
+}
+
+TEST_F(PlayBarTest, AutoHideInFullScreen) {
+    POINT origin = BarOrigin(bar_);
+    POINT away = {origin.x + 400, origin.y + 200};
+    POINT overBar = {origin.x + 400, origin.y + 18};
+    auto visible = [&] { return (GetWindowLongW(bar_->window, GWL_STYLE) & WS_VISIBLE) != 0; };
+    auto tickAt = [&](POINT cursor) {
+        SetCursorPos(cursor.x, cursor.y);
+        POINT now;
+        GetCursorPos(&now);
+        ASSERT_EQ(now.x, cursor.x) << "the cursor does not move";
+        ASSERT_EQ(now.y, cursor.y);
+        bar_->autoHideTick();
+    };
+    MSG msg;
+
+    // Off: nothing changes.
+    bar_->stopAutoHide();
+    SetCursorPos(away.x, away.y);
+    tickAt(away);
+    EXPECT_TRUE(visible());
+    EXPECT_EQ(bar_->lastActivityTick, 0u);
+    EXPECT_FALSE(takePosted(WM_SIZE, &msg));
+
+    // Armed, resting away from the bar: stays until more than 5000 ms have passed.
+    bar_->noteActivity();
+    EXPECT_EQ(bar_->lastCursorPos.x, away.x);
+    bar_->lastActivityTick = GetTickCount() - 4000;
+    tickAt({away.x + 4, away.y - 4});
+    EXPECT_TRUE(visible());
+    bar_->lastActivityTick = GetTickCount() - 5200;
+    DWORD armed = bar_->lastActivityTick;
+    tickAt({away.x + 4, away.y});
+    EXPECT_FALSE(visible());
+    EXPECT_EQ(bar_->lastActivityTick, armed);
+    ASSERT_TRUE(takePosted(WM_SIZE, &msg));
+    EXPECT_EQ(msg.wParam, 0u);
+    EXPECT_EQ(msg.lParam, 0);
+
+    // A move of exactly 5 pixels brings it back and re-arms.
+    DWORD before = GetTickCount();
+    tickAt({away.x, away.y + 5});
+    EXPECT_TRUE(visible());
+    EXPECT_GE(bar_->lastActivityTick - before, 0u);
+    EXPECT_LT(bar_->lastActivityTick - before, 60000u);
+    EXPECT_EQ(bar_->lastCursorPos.y, away.y + 5);
+    ASSERT_TRUE(takePosted(WM_SIZE, &msg));
+
+    // Resting over the bar keeps it, however long.
+    SetCursorPos(overBar.x, overBar.y);
+    bar_->noteActivity();
+    bar_->lastActivityTick = GetTickCount() - 60000;
+    tickAt(overBar);
+    EXPECT_TRUE(visible());
+
+    // Hidden, a move onto the bar's place shows it again.
+    bar_->lastCursorPos = away;
+    bar_->lastActivityTick = GetTickCount() - 6000;
+    tickAt(away);
+    ASSERT_FALSE(visible());
+    tickAt(overBar);
+    EXPECT_TRUE(visible());
+}
+
+TEST_F(PlayBarTest, OtherThreadsNeverWaitForTheBusyUserInterfaceThread) {
+    FakeEngine* engine = useEngine(kStateStopped);
+    setPlaylist(3, 1);
+    AppGlobals.fullScreen = FALSE;
+    bar_->updateButtons();
+    engine->state = kStatePlaying;
+    engine->duration = 60000;
+    engine->time = 30000;
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    struct Work {
+        PlayBar* bar;
+        HANDLE done;
+    } work = {bar_, done};
+    // The user-interface thread waits here without pumping, as it does in PlayLogic's polling.
+    HANDLE worker = CreateThread(
+        nullptr, 0,
+        [](void* param) -> DWORD {
+            Work* w = static_cast<Work*>(param);
+            w->bar->updateButtons();
+            w->bar->updateTime();
+            SetEvent(w->done);
+            return 0;
+        },
+        &work, 0, nullptr);
+    ASSERT_NE(worker, nullptr);
+    EXPECT_EQ(WaitForSingleObject(done, 20000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(worker, 20000), WAIT_OBJECT_0);
+    CloseHandle(worker);
+    CloseHandle(done);
+    EXPECT_EQ(bar_->position, 30000);  // the time was drawn on the worker
+
+    // The buttons change only once the user-interface thread handles the posted request.
+    HWND pause = GetDlgItem(bar_->window, IDC_PAUSE);
+    EXPECT_FALSE(GetWindowLongW(pause, GWL_STYLE) & WS_VISIBLE);
+    DWORD deadline = GetTickCount() + 10000;
+    while (!(GetWindowLongW(pause, GWL_STYLE) & WS_VISIBLE) && GetTickCount() < deadline) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        drain();
+    }
+    EXPECT_TRUE(GetWindowLongW(pause, GWL_STYLE) & WS_VISIBLE);
+    EXPECT_FALSE(GetWindowLongW(GetDlgItem(bar_->window, IDC_OPEN), GWL_STYLE) & WS_VISIBLE);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(bar_->window, IDC_NEXT)));
+}
+
+}  // namespace
