@@ -45,22 +45,22 @@ struct FindData {
     HWND found;
 };
 
+BOOL CALLBACK FindMainWindow(HWND window, LPARAM param) {
+    auto* data = reinterpret_cast<FindData*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    if (owner == data->pid && std::wstring(name) == L"Player_WndClass") {
+        data->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND MainWindowOf(DWORD pid) {
     FindData data = {pid, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* data = reinterpret_cast<FindData*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            wchar_t name[64] = {};
-            GetClassNameW(window, name, 64);
-            if (owner == data->pid && std::wstring(name) == L"Player_WndClass") {
-                data->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&data));
+    EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&data));
     return data.found;
 }
 
