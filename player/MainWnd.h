@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <commdlg.h>
 
 extern int FirstLayout;
 extern wchar_t CaptionBuffer[260];
@@ -11,6 +12,9 @@ void EnterFullScreen();
 void LeaveFullScreen();
 void UpdateCaption();
 void ChooseFile();
+// The Open dialog behind ChooseFile; GetOpenFileNameW unless a test puts an observer here.
+using OpenFileFunction = BOOL(WINAPI*)(OPENFILENAMEW*);
+extern OpenFileFunction ChooseFileDialog;
 void CloseMedia();
 void CaptureWindowPlacement();
 void EraseMainBackground(HDC dc);

@@ -123,6 +123,32 @@ TEST_F(PlayWndTest, LogoGivesWayToAShownVideoWhilePlayingOrPaused) {
     }
 }
 
+// windres adds styles of its own to a template unless told otherwise: check what the resources hold.
+TEST(VideoAreaResourcesTest, DialogTemplatesAreHiddenBorderlessChildren) {
+    struct DialogExHeader {
+        WORD version, signature;
+        DWORD helpId, exStyle, style;
+        WORD items;
+        short x, y, cx, cy;
+    };
+    struct Case {
+        int id;
+        short cx, cy;
+    } cases[] = {{IDD_PLAYHOST, 288, 153}, {IDD_VIDEOSURFACE, 311, 65}};
+    for (const Case& c : cases) {
+        HMODULE module = GetModuleHandleW(nullptr);
+        HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(c.id), reinterpret_cast<LPCWSTR>(RT_DIALOG));
+        ASSERT_TRUE(found);
+        const auto* header = static_cast<const DialogExHeader*>(LockResource(LoadResource(module, found)));
+        ASSERT_TRUE(header);
+        EXPECT_EQ(header->signature, 0xFFFF);
+        EXPECT_EQ(header->style, 0x40080048u) << c.id;
+        EXPECT_EQ(header->items, 0);
+        EXPECT_EQ(header->cx, c.cx);
+        EXPECT_EQ(header->cy, c.cy);
+    }
+}
+
 TEST_F(PlayWndTest, CreditLinkIsUnderlinedMessageFontSizedToItsText) {
     ASSERT_TRUE(IsWindow(area->creditLink));
     ASSERT_TRUE(area->linkFont);
@@ -421,18 +447,17 @@ TEST_F(CursorTest, OnlyAMoveOfMoreThanFivePixelsShowsIt) {
     EXPECT_EQ(CursorCount(), baseline);
 }
 
+DWORD WINAPI ShowVideoFromThread(void* area) {
+    static_cast<PlayWnd*>(area)->showVideoWindow(true);
+    return 0;
+}
+
 // libvlc's thread asks for the video while the user-interface thread handles no messages (it may be
 // polling in pause or stop): the call must return without waiting for that thread.
 TEST_F(PlayWndTest, ShowVideoWindowFromAnotherThreadDoesNotWaitForThisOne) {
     ASSERT_TRUE(area->open(kPlayerVlc, AppGlobals.instance));
     ASSERT_FALSE(IsWindowVisible(area->videoWindow));
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](void* self) -> DWORD {
-            static_cast<PlayWnd*>(self)->showVideoWindow(true);
-            return 0;
-        },
-        area, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, ShowVideoFromThread, area, 0, nullptr);
     ASSERT_TRUE(thread);
     const DWORD waited = WaitForSingleObject(thread, 10000);  // no pumping here
     PumpMessages();

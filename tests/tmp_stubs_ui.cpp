@@ -40,7 +40,8 @@ bool OpenMediaFile(const wchar_t* path) {
 int FormatString(wchar_t* buffer, const wchar_t* format, ...) {
     va_list args;
     va_start(args, format);
-    int n = vswprintf(buffer, kTextBufferSize, format, args);
+    // The runtime's own wide formatter: there "%s" takes a wide string, as the program's formats expect.
+    int n = _vsnwprintf(buffer, kTextBufferSize, format, args);
     va_end(args);
     if (n < 0 || n >= kTextBufferSize) {
         buffer[0] = L'\0';

@@ -6,3 +6,4 @@ vantrel_test(hyperlink_test TIER win32 SOURCES hyperlink_test.cpp ui_test.rc ${u
 # programs that move it run at the same time.
 vantrel_test(playwnd_test TIER win32 SOURCES playwnd_test.cpp ${ui_test_common} LIBS vantrel_core
     PROPERTIES RESOURCE_LOCK vantrel_cursor)
+vantrel_test(mainwnd_test TIER win32 SOURCES mainwnd_test.cpp ${ui_test_common} LIBS vantrel_core)

@@ -39,10 +39,12 @@ png -size 12x12 xc:none -fill "$fg" -draw 'circle 5.5,5.5 5.5,1' PNG32:time_ball
 png -size 68x12 xc:none -fill '#3a3a3a' -draw 'polygon 2,9 65,2 65,9' PNG32:volume_bar.png
 png -size 16x12 xc:none -fill "$fg" -draw 'roundrectangle 4,0 11,11 3,3' PNG32:volume_ball.png
 
-# The idle logo: 316 x 155, centred in the black video area.
-png -size 316x155 xc:none -fill '#202020' -draw 'roundrectangle 8,20 308,135 24,24' \
-    -fill "$accent" -draw 'polygon 40,45 40,110 95,77' \
-    -fill "$fg" -font DejaVu-Sans-Bold -pointsize 48 -annotate +115+95 'Vantrel' PNG32:logo.png
+# The idle logo: 316 x 155, centred in the black video area. A plate with a thin rim, the play sign and
+# the name with room to spare on both sides; transparent outside the plate, so the corners stay black.
+png -size 316x155 xc:none -fill '#1e1e1e' -stroke '#3a3a3a' -strokewidth 2 \
+    -draw 'roundrectangle 10,22 305,132 22,22' -stroke none \
+    -fill "$accent" -draw 'circle 72,77 72,45' -fill white -draw 'polygon 62,60 62,94 91,77' \
+    -fill "$fg" -font DejaVu-Sans-Bold -pointsize 40 -annotate +118+92 'Vantrel' -define png:exclude-chunks=date,time PNG32:logo.png
 
 # The program icon: a play sign on a blue plate, in four sizes.
 for s in 16 32 48 256; do

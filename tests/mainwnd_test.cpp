@@ -1,0 +1,412 @@
+// The main window: its commands, the layout over the control bar, full screen, the caption and the About
+// box, on a real window of MainWndProc with the real video area under Wine's null driver.
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <string>
+
+#include "MainWnd.h"
+#include "PlayBar.h"
+#include "PlayLogic.h"
+#include "PlayWnd.h"
+#include "Settings.h"
+#include "resource.h"
+#include "tmp_stubs_ui.h"
+#include "ui_fixture.h"
+
+namespace {
+
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new UiEnvironment);
+
+class MainWndTest : public ::testing::Test {
+  protected:
+    void SetUp() override { UiStubs = UiStubRecord(); }
+    // Builds the window the way start-up does, with or without a stored placement.
+    void build(bool savedPlacement = false) {
+        static ATOM atom = [] {
+            WNDCLASSEXW wc = {sizeof(wc)};
+            wc.style = CS_HREDRAW | CS_VREDRAW;
+            wc.lpfnWndProc = MainWndProc;
+            wc.hInstance = AppGlobals.instance;
+            wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+            wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+            wc.lpszClassName = L"VantrelMainWndTest";
+            return RegisterClassExW(&wc);
+        }();
+        ASSERT_TRUE(atom);
+        FirstLayout = 1;
+        AppGlobals.fullScreen = FALSE;
+        AppGlobals.layoutReady = FALSE;
+        AppGlobals.hasSavedPlacement = savedPlacement;
+        main = CreateWindowExW(0, L"VantrelMainWndTest", L"Media Player", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0, nullptr,
+                               nullptr, AppGlobals.instance, nullptr);
+        ASSERT_TRUE(main);
+        AppGlobals.mainWindow = main;
+        AppGlobals.playLogic = logic = new PlayLogic();
+        AppGlobals.playWnd = PlayWnd::instance();
+        ASSERT_TRUE(AppGlobals.playWnd->createHost(AppGlobals.instance, main));
+        AppGlobals.playWnd->loadLogo();
+        AppGlobals.playBar = bar = PlayBar::instance();
+        ASSERT_TRUE(bar->create(AppGlobals.instance, main));
+        if (savedPlacement)
+            SetWindowPos(main, nullptr, 30, 40, 800, 600, SWP_NOZORDER);
+        ShowWindow(main, SW_SHOW);
+        UpdateWindow(main);
+        AppGlobals.layoutReady = TRUE;
+        bar->lastActivityTick = 123;
+        LayoutMainWindow();
+    }
+    void TearDown() override {
+        if (AppGlobals.playWnd)
+            AppGlobals.playWnd->destroyWindows();
+        PlayWnd::destroyInstance();
+        PlayBar::destroyInstance();
+        delete logic;
+        if (main)
+            DestroyWindow(main);
+        PumpMessages();  // the WM_QUIT of WM_DESTROY stays queued; nothing reads it
+        AppGlobals.playWnd = nullptr;
+        AppGlobals.playBar = nullptr;
+        AppGlobals.playLogic = nullptr;
+        AppGlobals.fullScreen = FALSE;
+        AppGlobals.layoutReady = FALSE;
+        AppGlobals.hasSavedPlacement = FALSE;
+        ChooseFileDialog = GetOpenFileNameW;
+    }
+    SIZE client() {
+        RECT r;
+        GetClientRect(main, &r);
+        return {r.right, r.bottom};
+    }
+    RECT childRect(HWND child) {
+        RECT r;
+        GetWindowRect(child, &r);
+        MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    }
+    RECT windowRect() {
+        RECT r;
+        GetWindowRect(main, &r);
+        return r;
+    }
+    LRESULT command(int id) { return SendMessageW(main, WM_COMMAND, id, 0); }
+
+    HWND main = nullptr;
+    PlayLogic* logic = nullptr;
+    PlayBar* bar = nullptr;
+};
+
+TEST_F(MainWndTest, FirstRunGivesTheStartingSizeCentredAndLaysOutBothChildren) {
+    build(false);
+    const int h = bar->barHeight();
+    ASSERT_GT(h, 0);
+    EXPECT_EQ(client().cx, 672);
+    EXPECT_EQ(client().cy, 420 + h);
+    EXPECT_EQ(FirstLayout, 0);
+    RECT work;
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    RECT frame = windowRect();
+    EXPECT_LE(std::abs((frame.left - work.left) - (work.right - frame.right)), 1);
+    EXPECT_LE(std::abs((frame.top - work.top) - (work.bottom - frame.bottom)), 1);
+
+    RECT host = childRect(AppGlobals.playWnd->host);
+    const RECT wantedHost = {0, 0, 672, 420};
+    EXPECT_TRUE(EqualRect(&host, &wantedHost));
+    RECT strip = childRect(bar->window);
+    EXPECT_EQ(strip.top, 420);
+    EXPECT_EQ(strip.bottom, 420 + h);
+    EXPECT_EQ(strip.right, 672);
+    EXPECT_TRUE(IsWindowVisible(AppGlobals.playWnd->host));
+    EXPECT_TRUE(IsWindowVisible(bar->window));
+    EXPECT_EQ(bar->lastActivityTick, 0u) << "outside full screen the bar's auto-hide is off";
+}
+
+TEST_F(MainWndTest, StoredPlacementIsKept) {
+    build(true);
+    RECT frame = windowRect();
+    EXPECT_EQ(frame.left, 30);
+    EXPECT_EQ(frame.top, 40);
+    EXPECT_EQ(frame.right - frame.left, 800);
+    EXPECT_EQ(frame.bottom - frame.top, 600);
+}
+
+TEST_F(MainWndTest, TooSmallGrowsBackToTheMinimum) {
+    build(true);
+    const int h = bar->barHeight();
+    struct Case {
+        SIZE asked, result;
+    } cases[] = {
+        {{400, 250 + h}, {480, 300 + h}}, {{479, 600}, {480, 600}}, {{800, 299 + h}, {800, 300 + h}},
+        {{480, 300 + h}, {480, 300 + h}}, {{700, 500}, {700, 500}},
+    };
+    for (const Case& c : cases) {
+        SetClientSize(main, c.asked);  // its WM_SIZE lays out
+        EXPECT_EQ(client().cx, c.result.cx) << c.asked.cx << " x " << c.asked.cy;
+        EXPECT_EQ(client().cy, c.result.cy) << c.asked.cx << " x " << c.asked.cy;
+        RECT host = childRect(AppGlobals.playWnd->host);
+        EXPECT_EQ(host.bottom, c.result.cy - h);
+    }
+}
+
+TEST_F(MainWndTest, FullScreenCoversThePrimaryDisplayAndLeavingRestoresThePlacement) {
+    build(true);
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    const LONG windowedStyle = GetWindowLongW(main, GWL_STYLE) & ~WS_MAXIMIZE;
+    for (bool maximised : {false, true}) {
+        SCOPED_TRACE(maximised ? "maximised" : "normal");
+        SetWindowPos(main, nullptr, 60, 40, 800, 600, SWP_NOZORDER);
+        if (maximised)
+            ShowWindow(main, SW_MAXIMIZE);
+        ASSERT_EQ(IsZoomed(main) != 0, maximised);
+        const WINDOWPLACEMENT before = AppGlobals.savedPlacement;
+        ASSERT_TRUE(AppGlobals.hasSavedPlacement);
+        ASSERT_EQ(before.showCmd, static_cast<UINT>(maximised ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL));
+
+        EXPECT_EQ(command(ID_FULL_SCREEN), 0);
+        EXPECT_TRUE(AppGlobals.fullScreen);
+        EXPECT_TRUE(AppGlobals.layoutReady);
+        RECT frame = windowRect();
+        EXPECT_EQ(frame.left, 0);
+        EXPECT_EQ(frame.top, 0);
+        EXPECT_EQ(frame.right, screenWidth);
+        EXPECT_EQ(frame.bottom, screenHeight);
+        EXPECT_FALSE(IsZoomed(main));
+        EXPECT_EQ(GetWindowLongW(main, GWL_STYLE) & ~WS_MAXIMIZE, windowedStyle & ~(WS_CAPTION | WS_THICKFRAME));
+        EXPECT_EQ(GetWindowLongW(main, GWL_EXSTYLE) & WS_EX_TOPMOST, 0) << "full screen must not be topmost";
+        EXPECT_EQ(client().cx, screenWidth);
+        EXPECT_EQ(std::memcmp(&AppGlobals.savedPlacement, &before, sizeof(before)), 0)
+            << "the switch must not capture the full-screen placement";
+        EXPECT_NE(bar->lastActivityTick, 0u) << "in full screen the bar's auto-hide is armed";
+        EXPECT_EQ(UiStubs.updateButtons, 1);
+
+        EXPECT_EQ(command(ID_FULL_SCREEN), 0);  // the same command leaves
+        EXPECT_FALSE(AppGlobals.fullScreen);
+        EXPECT_EQ(IsZoomed(main) != 0, maximised);
+        EXPECT_EQ(GetWindowLongW(main, GWL_STYLE) & ~WS_MAXIMIZE, windowedStyle);
+        if (maximised)
+            ShowWindow(main, SW_RESTORE);
+        frame = windowRect();
+        EXPECT_EQ(frame.left, 60);
+        EXPECT_EQ(frame.top, 40);
+        EXPECT_EQ(frame.right - frame.left, 800);
+        EXPECT_EQ(UiStubs.updateButtons, 2);
+        UiStubs.updateButtons = 0;
+    }
+}
+
+TEST_F(MainWndTest, HiddenBarInFullScreenStaysHiddenAndTheVideoTakesTheHeight) {
+    build(true);
+    EnterFullScreen();
+    ShowWindow(bar->window, SW_HIDE);  // as the auto-hide does
+    LayoutMainWindow();
+    EXPECT_FALSE(IsWindowVisible(bar->window));
+    RECT host = childRect(AppGlobals.playWnd->host);
+    EXPECT_EQ(host.bottom, client().cy);
+
+    ShowWindow(bar->window, SW_SHOW);  // the auto-hide brings it back
+    LayoutMainWindow();
+    EXPECT_TRUE(IsWindowVisible(bar->window));
+    host = childRect(AppGlobals.playWnd->host);
+    EXPECT_EQ(host.bottom, client().cy - bar->barHeight());
+}
+
+TEST_F(MainWndTest, EscOutsideFullScreenOnlyUpdatesTheBar) {
+    build(true);
+    const RECT before = windowRect();
+    const LONG style = GetWindowLongW(main, GWL_STYLE);
+    EXPECT_EQ(command(ID_LEAVE_FULL_SCREEN), 0);
+    const RECT after = windowRect();
+    EXPECT_TRUE(EqualRect(&before, &after));
+    EXPECT_EQ(GetWindowLongW(main, GWL_STYLE), style);
+    EXPECT_FALSE(AppGlobals.fullScreen);
+    EXPECT_EQ(UiStubs.updateButtons, 1);
+}
+
+TEST_F(MainWndTest, CaptionNamesTheFileOnlyWhilePlayingOrPaused) {
+    build(true);
+    struct Case {
+        int state;  // -1: no player
+        const wchar_t* title;
+        const wchar_t* caption;
+    } cases[] = {
+        {-1, L"", L"Vantrel"},
+        {kStatePlaying, L"clip.flv", L"Vantrel - clip.flv"},
+        {kStatePaused, L"movie.swf", L"Vantrel - movie.swf"},
+        {kStatePlaying, L"", L"Vantrel"},
+        {kStateNothing, L"clip.flv", L"Vantrel"},
+        {kStateOpening, L"clip.flv", L"Vantrel"},
+        {kStateBuffering, L"clip.flv", L"Vantrel"},
+        {kStateStopped, L"clip.flv", L"Vantrel"},
+        {kStateEnded, L"clip.flv", L"Vantrel"},
+        {kStateError, L"clip.flv", L"Vantrel"},
+    };
+    for (const Case& c : cases) {
+        delete logic->player;
+        logic->player = c.state < 0 ? nullptr : new FakePlayer(kPlayerVlc, c.state, c.state == kStatePlaying);
+        logic->currentTitle = c.title;
+        UpdateCaption();
+        wchar_t text[300] = {};
+        GetWindowTextW(main, text, 300);
+        EXPECT_STREQ(text, c.caption) << "state " << c.state;
+        EXPECT_STREQ(CaptionBuffer, c.caption);
+    }
+}
+
+TEST_F(MainWndTest, AboutBoxReadsTheProductAndVersionAndShowsTheIcon) {
+    build(true);
+    HWND about = CreateDialogParamW(AppGlobals.instance, MAKEINTRESOURCEW(IDD_ABOUTBOX), main, AboutDlgProc, 0);
+    ASSERT_TRUE(about);
+    wchar_t text[64] = {};
+    GetDlgItemTextW(about, IDC_ABOUT_TEXT, text, 64);
+    EXPECT_STREQ(text, L"Vantrel, Version 1.0");
+    bool iconShown = false;
+    for (HWND child = GetWindow(about, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
+            iconShown = SendMessageW(child, STM_GETICON, 0, 0) != 0;
+    }
+    EXPECT_TRUE(iconShown) << "the icon static must find IDI_PLAYER";
+    DestroyWindow(about);
+}
+
+TEST_F(MainWndTest, VolumeStepsUnmuteAndClamp) {
+    build(true);
+    struct Case {
+        bool muted;
+        int volume;
+        int command;
+        int expected;
+    } cases[] = {
+        {true, 50, ID_VOLUME_UP, 10},  {true, 50, ID_VOLUME_DOWN, 0},   {false, 100, ID_VOLUME_UP, 100},
+        {false, 0, ID_VOLUME_DOWN, 0}, {false, 55, ID_VOLUME_DOWN, 45}, {false, 95, ID_VOLUME_UP, 100},
+        {true, 100, ID_VOLUME_UP, 10},
+    };
+    for (const Case& c : cases) {
+        logic->muted = c.muted;
+        logic->volume = c.volume;
+        UiStubs.setVolumeCalls = 0;
+        EXPECT_EQ(command(c.command), 0);
+        EXPECT_EQ(logic->volume, c.expected) << c.volume << (c.muted ? " muted" : "");
+        EXPECT_FALSE(logic->muted);
+        EXPECT_EQ(UiStubs.setVolumeCalls, 1);
+    }
+}
+
+TEST_F(MainWndTest, SpacePausesWhilePlayingAndPlaysOtherwise) {
+    build(true);
+    struct Case {
+        int state;  // -1: no player
+        bool pauses;
+    } cases[] = {{kStatePlaying, true}, {kStatePaused, false}, {kStateStopped, false}, {-1, false}};
+    for (const Case& c : cases) {
+        delete logic->player;
+        logic->player = c.state < 0 ? nullptr : new FakePlayer(kPlayerVlc, c.state, c.state == kStatePlaying);
+        UiStubs.pauseCalls = UiStubs.playCalls = 0;
+        command(ID_PLAY);
+        EXPECT_EQ(UiStubs.pauseCalls, c.pauses ? 1 : 0) << c.state;
+        EXPECT_EQ(UiStubs.playCalls, c.pauses ? 0 : 1) << c.state;
+    }
+    // Close stops only a file that plays.
+    UiStubs.stopCalls = 0;
+    command(ID_CLOSE);
+    EXPECT_EQ(UiStubs.stopCalls, 0);
+    delete logic->player;
+    logic->player = new FakePlayer(kPlayerVlc, kStatePlaying, true);
+    command(ID_CLOSE);
+    EXPECT_EQ(UiStubs.stopCalls, 1);
+}
+
+OPENFILENAMEW SeenDialog;
+std::wstring SeenFilter;
+std::wstring SeenTitle;
+bool SeenEmptyBuffer;
+const wchar_t* ChosenPath;
+
+BOOL WINAPI RecordOpenDialog(OPENFILENAMEW* dialog) {
+    SeenDialog = *dialog;
+    const wchar_t* filter = dialog->lpstrFilter;
+    SeenFilter.clear();
+    while (filter && *filter) {  // up to the list's second terminator
+        SeenFilter += filter;
+        SeenFilter += L'|';
+        filter += lstrlenW(filter) + 1;
+    }
+    SeenTitle = dialog->lpstrTitle ? dialog->lpstrTitle : L"";
+    SeenEmptyBuffer = true;
+    for (DWORD i = 0; i < dialog->nMaxFile; ++i)
+        SeenEmptyBuffer = SeenEmptyBuffer && dialog->lpstrFile[i] == 0;
+    if (!ChosenPath)
+        return FALSE;
+    lstrcpynW(dialog->lpstrFile, ChosenPath, dialog->nMaxFile);
+    return TRUE;
+}
+
+TEST_F(MainWndTest, OpenCommandAsksForAMediaFileAndOpensTheChoice) {
+    build(true);
+    ChooseFileDialog = RecordOpenDialog;
+    for (const wchar_t* choice : {static_cast<const wchar_t*>(nullptr), L"C:\\media\\clip.flv"}) {
+        ChosenPath = choice;
+        UiStubs.openedPath.clear();
+        EXPECT_EQ(command(ID_OPEN), 0);
+        EXPECT_EQ(SeenDialog.lStructSize, sizeof(OPENFILENAMEW));
+        EXPECT_EQ(SeenDialog.hwndOwner, main);
+        EXPECT_EQ(SeenDialog.hInstance, AppGlobals.instance);
+        EXPECT_EQ(SeenFilter, L"Media Files(*.flv;*.swf)|*.flv;*.swf|");
+        EXPECT_EQ(SeenDialog.lpstrCustomFilter, nullptr);
+        EXPECT_EQ(SeenDialog.nFilterIndex, 0u);
+        EXPECT_EQ(SeenDialog.nMaxFile, 260u);
+        EXPECT_TRUE(SeenEmptyBuffer);
+        EXPECT_EQ(SeenTitle, L"Select File");
+        EXPECT_EQ(SeenDialog.Flags, 0u);
+        EXPECT_EQ(SeenDialog.lpstrFileTitle, nullptr);
+        EXPECT_EQ(SeenDialog.lpstrInitialDir, nullptr);
+        EXPECT_EQ(SeenDialog.lpstrDefExt, nullptr);
+        EXPECT_EQ(SeenDialog.lpfnHook, nullptr);
+        EXPECT_EQ(UiStubs.openedPath, choice ? choice : L"");
+    }
+}
+
+TEST_F(MainWndTest, MessagesOfOtherInstancesTimerAndIcons) {
+    build(true);
+    EXPECT_EQ(SendMessageW(main, WM_MAINFRAME_PROBE, 0, 0), 0x81F7);
+    EXPECT_EQ(SendMessageW(main, WM_TIMER, 555, 0), 0);  // whatever the timer id
+    EXPECT_EQ(UiStubs.timerSteps, 1);
+    EXPECT_NE(SendMessageW(main, WM_GETICON, ICON_BIG, 0), 0);
+    EXPECT_NE(SendMessageW(main, WM_GETICON, ICON_SMALL, 0), 0);
+    // Exit asks for the close the way the close button does: WM_CLOSE, posted.
+    PumpMessages();
+    command(ID_EXIT);
+    MSG msg;
+    EXPECT_TRUE(PeekMessageW(&msg, main, WM_CLOSE, WM_CLOSE, PM_REMOVE));
+}
+
+TEST(AcceleratorTest, TableMatchesTheKeysOfTheCommands) {
+    HACCEL table = LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_ACCEL));
+    ASSERT_TRUE(table);
+    ACCEL entries[32] = {};
+    const int count = CopyAcceleratorTableW(table, entries, 32);
+    const ACCEL expected[] = {
+        {FVIRTKEY | FNOINVERT, 'F', ID_FULL_SCREEN},
+        {FVIRTKEY | FCONTROL | FNOINVERT, 'O', ID_OPEN},
+        {FVIRTKEY | FNOINVERT, VK_LEFT, ID_MOVE_BACKWARD},
+        {FVIRTKEY | FNOINVERT, VK_RIGHT, ID_MOVE_FORWARD},
+        {FVIRTKEY | FNOINVERT, 'M', ID_MUTE},
+        {FVIRTKEY | FNOINVERT, VK_NEXT, ID_NEXT},
+        {FVIRTKEY | FNOINVERT, VK_SPACE, ID_PLAY},
+        {FVIRTKEY | FNOINVERT, VK_PRIOR, ID_PREVIOUS},
+        {FVIRTKEY | FNOINVERT, VK_DOWN, ID_VOLUME_DOWN},
+        {FVIRTKEY | FNOINVERT, VK_UP, ID_VOLUME_UP},
+        {FALT | FNOINVERT, '/', IDM_ABOUT},
+        {FALT | FNOINVERT, '?', IDM_ABOUT},
+        {FVIRTKEY | FNOINVERT, VK_ESCAPE, ID_LEAVE_FULL_SCREEN},
+    };
+    ASSERT_EQ(count, static_cast<int>(std::size(expected)));
+    for (int i = 0; i < count; ++i) {
+        EXPECT_EQ(entries[i].fVirt, expected[i].fVirt) << "entry " << i;
+        EXPECT_EQ(entries[i].key, expected[i].key) << "entry " << i;
+        EXPECT_EQ(entries[i].cmd, expected[i].cmd) << "entry " << i;
+    }
+    DestroyAcceleratorTable(table);
+}
+
+}  // namespace
