@@ -329,8 +329,7 @@ void PlayBar::copyBackground(HDC dc, int id) {
 
 namespace {
 
-INT_PTR OnCommand(HWND dialog, int id) {
-    (void)dialog;
+INT_PTR OnCommand(int id) {
     if (id == IDOK || id == IDCANCEL)
         return TRUE;
     int command = CommandForButton(id);
@@ -365,7 +364,7 @@ INT_PTR CALLBACK PlayBarDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
                     bar->drawButton(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
                 return TRUE;
             case WM_COMMAND:
-                return OnCommand(dialog, LOWORD(wParam));
+                return OnCommand(LOWORD(wParam));
             case WM_MOUSEMOVE:
                 if (GetCapture() == dialog)
                     bar->onDrag(lParam);

@@ -120,6 +120,22 @@ POINT BarOrigin(PlayBar* bar) {
     return origin;
 }
 
+// Stands in for libvlc's event thread.
+struct BarWork {
+    PlayBar* bar;
+    HANDLE done;
+};
+DWORD WINAPI UpdateFromWorker(void* param) {
+    try {
+        BarWork* work = static_cast<BarWork*>(param);
+        work->bar->updateButtons();
+        work->bar->updateTime();
+        SetEvent(work->done);
+    } catch (...) {
+    }
+    return 0;
+}
+
 class PlayBarTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -701,21 +717,9 @@ TEST_F(PlayBarTest, OtherThreadsNeverWaitForTheBusyUserInterfaceThread) {
     engine->duration = 60000;
     engine->time = 30000;
     HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    struct Work {
-        PlayBar* bar;
-        HANDLE done;
-    } work = {bar_, done};
+    BarWork work = {bar_, done};
     // The user-interface thread waits here without pumping, as it does in PlayLogic's polling.
-    HANDLE worker = CreateThread(
-        nullptr, 0,
-        [](void* param) -> DWORD {
-            Work* w = static_cast<Work*>(param);
-            w->bar->updateButtons();
-            w->bar->updateTime();
-            SetEvent(w->done);
-            return 0;
-        },
-        &work, 0, nullptr);
+    HANDLE worker = CreateThread(nullptr, 0, UpdateFromWorker, &work, 0, nullptr);
     ASSERT_NE(worker, nullptr);
     EXPECT_EQ(WaitForSingleObject(done, 20000), WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(worker, 20000), WAIT_OBJECT_0);
