@@ -25,7 +25,7 @@ struct bridge_event_manager {
 
 // One decoded picture in the layout vmem was asked for (RV32: B, G, R, X bytes, top row first).
 struct bridge_frame {
-    int refs;  // the player's store holds one; the painter one more while it shows the frame
+    int refs;     // the player's store holds one; the painter one more while it shows the frame
     int locked;   // vmem is writing it
     int pending;  // written, not yet displayed
     unsigned width, height, pitch, lines;
@@ -38,7 +38,7 @@ struct bridge_player {
     libvlc_media_player_t* native;
     struct bridge_event_manager events;
     struct bridge_registration* registrations;  // under the event lock
-    int closing;                                 // under the event lock: release has begun, drop its events
+    int closing;                                // under the event lock: release has begun, drop its events
 
     // Quiet mode: samples are dropped, and volume and mute live here.
     int discard_audio;
@@ -50,10 +50,10 @@ struct bridge_player {
     pthread_cond_t video_wake;
     struct bridge_frame* frames[BRIDGE_MAX_FRAMES];  // the current picture format's buffers
     int frame_count;
-    unsigned frame_width, frame_height;  // the format vmem delivers
+    unsigned frame_width, frame_height;    // the format vmem delivers
     unsigned aspect_width, aspect_height;  // the visible picture's shape (pixels times sample aspect)
-    struct bridge_frame* ready;  // newest displayed frame
-    uint64_t ready_serial;       // counts displayed frames
+    struct bridge_frame* ready;            // newest displayed frame
+    uint64_t ready_serial;                 // counts displayed frames
     int vout_open;
     unsigned window_width, window_height;  // client size the painter saw last: vmem scales to it
     HWND window;

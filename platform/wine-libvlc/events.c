@@ -138,8 +138,10 @@ static void drop_and_wait(struct bridge_player* player, struct bridge_registrati
         pthread_cond_wait(&callback_done, &event_lock);
 }
 
-int CDECL bridge_event_attach(struct bridge_event_manager* manager, libvlc_event_type_t type,
-                              windows_callback callback, void* data) {
+int CDECL bridge_event_attach(struct bridge_event_manager* manager,
+                              libvlc_event_type_t type,
+                              windows_callback callback,
+                              void* data) {
     if (!manager || !callback)
         return -1;
     struct bridge_registration* registration = calloc(1, sizeof(*registration));
@@ -173,8 +175,10 @@ int CDECL bridge_event_attach(struct bridge_event_manager* manager, libvlc_event
     return 0;
 }
 
-void CDECL bridge_event_detach(struct bridge_event_manager* manager, libvlc_event_type_t type,
-                               windows_callback callback, void* data) {
+void CDECL bridge_event_detach(struct bridge_event_manager* manager,
+                               libvlc_event_type_t type,
+                               windows_callback callback,
+                               void* data) {
     if (!manager)
         return;
     // The oldest matching registration goes, as in libvlc; the list holds the newest first.

@@ -62,8 +62,7 @@ static unsigned even(unsigned value) {
 }
 
 // The largest rectangle of the given shape inside width x height.
-static void fit(unsigned shape_w, unsigned shape_h, unsigned width, unsigned height, unsigned* out_w,
-                unsigned* out_h) {
+static void fit(unsigned shape_w, unsigned shape_h, unsigned width, unsigned height, unsigned* out_w, unsigned* out_h) {
     if ((uint64_t)shape_w * height <= (uint64_t)shape_h * width) {
         *out_h = height;
         *out_w = (unsigned)(((uint64_t)shape_w * height + shape_h / 2) / shape_h);
@@ -76,7 +75,10 @@ static void fit(unsigned shape_w, unsigned shape_h, unsigned width, unsigned hei
 // The visible picture's shape. The size vmem offers is the decoder's padded one (320x194 for a 320x180
 // clip), and libvlc scales the visible picture into whatever size is chosen here, so the shape must come
 // from the media's track.
-static void visible_shape(struct bridge_player* player, unsigned offered_w, unsigned offered_h, unsigned* shape_w,
+static void visible_shape(struct bridge_player* player,
+                          unsigned offered_w,
+                          unsigned offered_h,
+                          unsigned* shape_w,
                           unsigned* shape_h) {
     *shape_w = offered_w;
     *shape_h = offered_h;
@@ -109,7 +111,11 @@ static void visible_shape(struct bridge_player* player, unsigned offered_w, unsi
     libvlc_media_release(media);
 }
 
-static unsigned on_setup(void** opaque, char* chroma, unsigned* width, unsigned* height, unsigned* pitches,
+static unsigned on_setup(void** opaque,
+                         char* chroma,
+                         unsigned* width,
+                         unsigned* height,
+                         unsigned* pitches,
                          unsigned* lines) {
     struct bridge_player* player = *opaque;
     unsigned shape_w, shape_h;
@@ -234,7 +240,10 @@ static void fill_black(HDC dc, int left, int top, int right, int bottom) {
         PatBlt(dc, left, top, right - left, bottom - top, BLACKNESS);
 }
 
-static void paint(HWND window, const RECT* client, const struct bridge_frame* frame, unsigned shape_w,
+static void paint(HWND window,
+                  const RECT* client,
+                  const struct bridge_frame* frame,
+                  unsigned shape_w,
                   unsigned shape_h) {
     unsigned width = (unsigned)(client->right - client->left), height = (unsigned)(client->bottom - client->top);
     if (!width || !height)
@@ -255,13 +264,15 @@ static void paint(HWND window, const RECT* client, const struct bridge_frame* fr
     memset(&info, 0, sizeof(info));
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = (LONG)(frame->pitch / 4);
-    info.bmiHeader.biHeight = -(LONG)frame->lines;  // top row first
+    // Top row first, and exactly the picture's rows: with more (the padding), Wine counts the source
+    // rectangle from the bottom and the padding shows.
+    info.bmiHeader.biHeight = -(LONG)frame->height;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     SetStretchBltMode(dc, COLORONCOLOR);
-    StretchDIBits(dc, x, y, (int)draw_w, (int)draw_h, 0, 0, (int)frame->width, (int)frame->height, frame->pixels,
-                  &info, DIB_RGB_COLORS, SRCCOPY);
+    StretchDIBits(dc, x, y, (int)draw_w, (int)draw_h, 0, 0, (int)frame->width, (int)frame->height, frame->pixels, &info,
+                  DIB_RGB_COLORS, SRCCOPY);
     ReleaseDC(window, dc);
 }
 
