@@ -110,11 +110,18 @@ TEST_F(FlashControlTest, ActivatesInPlaceInAChildWindowAndDeactivates) {
     EXPECT_EQ(rc.right - rc.left, 100);
     EXPECT_EQ(rc.bottom - rc.top, 50);
 
+    RECT none = {};
+    EXPECT_EQ(ole_->DoVerb(OLEIVERB_HIDE, nullptr, site_.get(), 0, host_, &none), S_OK);
+    EXPECT_FALSE(GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE);
+    EXPECT_EQ(ole_->DoVerb(OLEIVERB_SHOW, nullptr, site_.get(), 0, host_, &none), S_OK);
+    EXPECT_EQ(ControlWindow(), control);
+    EXPECT_TRUE(GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE);
+
     EXPECT_EQ(inPlace->InPlaceDeactivate(), S_OK);
     EXPECT_FALSE(IsWindow(control));
     EXPECT_EQ(site_->inPlaceDeactivations, 1);
-    HWND none = reinterpret_cast<HWND>(1);
-    EXPECT_NE(inPlace->GetWindow(&none), S_OK);
+    HWND gone = reinterpret_cast<HWND>(1);
+    EXPECT_NE(inPlace->GetWindow(&gone), S_OK);
     inPlace->Release();
 }
 
@@ -368,6 +375,51 @@ TEST_F(FlashControlTest, NamesAndArgumentsAreChecked) {
               E_INVALIDARG);
 }
 
+// What a container asks of the control without in-place activation: persistence, extent and drawing.
+TEST_F(FlashControlTest, DrawsAndSizesWithoutAWindow) {
+    IPersistStreamInit* persist = nullptr;
+    ASSERT_EQ(ole_->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist)), S_OK);
+    EXPECT_EQ(persist->InitNew(), S_OK);
+    CLSID clsid = {};
+    EXPECT_EQ(persist->GetClassID(&clsid), S_OK);
+    EXPECT_TRUE(IsEqualCLSID(clsid, kFlashClsid));
+    persist->Release();
+
+    swf::MovieSpec spec;
+    spec.width = 14400;  // ten inches in twips, 25400 HIMETRIC
+    spec.height = 1440;  // one inch
+    spec.background = 0x204080;
+    ASSERT_EQ(PutString(disp_, kMovie, Movie(spec)), S_OK);
+    IViewObject2* view = nullptr;
+    ASSERT_EQ(ole_->QueryInterface(IID_IViewObject2, reinterpret_cast<void**>(&view)), S_OK);
+    SIZEL extent = {};
+    EXPECT_EQ(view->GetExtent(DVASPECT_CONTENT, -1, nullptr, &extent), S_OK);
+    EXPECT_EQ(extent.cx, 25400);
+    EXPECT_EQ(extent.cy, 2540);
+    SIZEL put = {1000, 500};
+    EXPECT_EQ(ole_->SetExtent(DVASPECT_CONTENT, &put), S_OK);
+    EXPECT_EQ(ole_->GetExtent(DVASPECT_CONTENT, &extent), S_OK);
+    EXPECT_EQ(extent.cx, 1000);
+    EXPECT_EQ(extent.cy, 500);
+
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 64, 64);
+    HGDIOBJ old = SelectObject(mem, bitmap);
+    RECTL bounds = {0, 0, 64, 64};
+    EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, mem, &bounds, nullptr, nullptr, 0), S_OK);
+    EXPECT_EQ(GetPixel(mem, 32, 32), RGB(0x20, 0x40, 0x80));
+    EXPECT_EQ(view->Draw(DVASPECT_ICON, -1, nullptr, nullptr, nullptr, mem, &bounds, nullptr, nullptr, 0),
+              DV_E_DVASPECT);
+    EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, mem, nullptr, nullptr, nullptr, 0),
+              E_INVALIDARG);
+    SelectObject(mem, old);
+    DeleteObject(bitmap);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    view->Release();
+}
+
 TEST_F(FlashControlTest, WindowDestroyedByTheHostIsSafe) {
     HWND control = Activate();
     swf::MovieSpec spec;
@@ -535,6 +587,7 @@ TEST_F(FlashControlTest, MalformedMoviesLoadNothingOrWhatCanBeRead) {
     }
     PROCESS_MEMORY_COUNTERS after = {sizeof(after)};
     GetProcessMemoryInfo(GetCurrentProcess(), &after, sizeof(after));
+    ASSERT_GT(after.PeakPagefileUsage, 0u) << "no memory figures to compare";
     EXPECT_LT(after.PeakPagefileUsage, before.PeakPagefileUsage + (256u << 20))
         << "a declared length was taken for a size";
 }
