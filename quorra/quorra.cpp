@@ -4,6 +4,7 @@
 #include "quorra.h"
 
 #include <map>
+#include <new>
 
 #include "LibVolume.h"
 #include "SwfPlayDlg.h"
@@ -113,11 +114,15 @@ QUORRA_API InstanceHandle WINAPI quorra_create(HWND parent) {
         }
         InstanceMap[hwnd] = dialog;
 
+        // The instance works without a master volume: no mixer, no speakers control, or no memory for
+        // the object all leave TheVolume null.
         EndVolume();
-        TheVolume = new LibVolume;
-        TheVolume->Open();
-        if (!TheVolume->FindMasterVolumeControl()) {
-            EndVolume();
+        TheVolume = new (std::nothrow) LibVolume;
+        if (TheVolume) {
+            TheVolume->Open();
+            if (!TheVolume->FindMasterVolumeControl()) {
+                EndVolume();
+            }
         }
         return hwnd;
     } catch (...) {
