@@ -60,6 +60,8 @@ class PlayLogic {
     bool canNavigate() const;
     void releasePlayer();
     bool alwaysTrue() const { return true; }
+    // The start of the teardown: from here on libvlc's events are no longer handled.
+    void closeEvents();
 
     MediaPlayer* player = nullptr;
     PlayListData playlist;
@@ -68,4 +70,7 @@ class PlayLogic {
     int volume = 100;
     bool muted = false;
     PlayerType playerType = kPlayerNone;
+
+  private:
+    HWND boundWindow = nullptr;  // the video window the engine was last given
 };

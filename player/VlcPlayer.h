@@ -29,6 +29,8 @@ class VlcPlayer : public MediaPlayer {
     bool hasVideo() override;
 
     void attachEvents();
+    // Takes the handler off the five events; returns only when no call of it is running.
+    void detachEvents();
 
     std::string version;
     libvlc_instance_t* instance = nullptr;

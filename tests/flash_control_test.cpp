@@ -110,11 +110,18 @@ TEST_F(FlashControlTest, ActivatesInPlaceInAChildWindowAndDeactivates) {
     EXPECT_EQ(rc.right - rc.left, 100);
     EXPECT_EQ(rc.bottom - rc.top, 50);
 
+    RECT none = {};
+    EXPECT_EQ(ole_->DoVerb(OLEIVERB_HIDE, nullptr, site_.get(), 0, host_, &none), S_OK);
+    EXPECT_FALSE(GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE);
+    EXPECT_EQ(ole_->DoVerb(OLEIVERB_SHOW, nullptr, site_.get(), 0, host_, &none), S_OK);
+    EXPECT_EQ(ControlWindow(), control);
+    EXPECT_TRUE(GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE);
+
     EXPECT_EQ(inPlace->InPlaceDeactivate(), S_OK);
     EXPECT_FALSE(IsWindow(control));
     EXPECT_EQ(site_->inPlaceDeactivations, 1);
-    HWND none = reinterpret_cast<HWND>(1);
-    EXPECT_NE(inPlace->GetWindow(&none), S_OK);
+    HWND gone = reinterpret_cast<HWND>(1);
+    EXPECT_NE(inPlace->GetWindow(&gone), S_OK);
     inPlace->Release();
 }
 

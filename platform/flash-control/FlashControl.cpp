@@ -654,6 +654,8 @@ HRESULT FlashControl::ActivateInPlace(bool uiActivate, HWND parent, LPCRECT posR
             return HRESULT_FROM_WIN32(GetLastError());
         UpdateTimer();
     }
+    if (!(GetWindowLongW(hwnd_, GWL_STYLE) & WS_VISIBLE))
+        ShowWindow(hwnd_, SW_SHOWNA);  // after OLEIVERB_HIDE
     if (uiActivate && !uiActive_) {
         uiActive_ = true;
         if (inPlaceSite_)

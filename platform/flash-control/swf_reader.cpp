@@ -72,7 +72,6 @@ void Inflate(const uint8_t* data, size_t size, size_t limit, std::vector<uint8_t
     zs.next_in = const_cast<Bytef*>(data);
     size_t fed = 0;
     size_t produced = 0;
-    constexpr size_t kChunk = 64 * 1024;
     for (;;) {
         if (zs.avail_in == 0 && fed < size) {
             // avail_in is 32 bits wide; feed large inputs in pieces.
@@ -83,7 +82,9 @@ void Inflate(const uint8_t* data, size_t size, size_t limit, std::vector<uint8_t
         }
         if (produced >= limit)
             break;
-        size_t room = std::min(kChunk, limit - produced);
+        // Grow with the output, from a small start: most movies here are tiny, and fresh memory costs
+        // page faults.
+        size_t room = std::min(std::clamp<size_t>(produced, 4096, 1u << 20), limit - produced);
         try {
             out->resize(produced + room);
         } catch (const std::bad_alloc&) {

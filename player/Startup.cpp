@@ -1,0 +1,275 @@
+// Start-up, the message loop, the timer step, the one road by which a file is opened, the close request
+// and the teardown. Everything here runs on the user-interface thread.
+//
+// Teardown order: the engine's events are shut off first (libvlc's thread could otherwise reach the
+// video area or the bar after they are gone), then the timer, the video area, the bar, and last the
+// engine and the controller; GDI+ is shut down only after the singletons whose images it owns.
+#include "Startup.h"
+#include <objidl.h>
+#include <gdiplus.h>
+#include <commctrl.h>
+#include <new>
+#include "AppGlobals.h"
+#include "Hyperlink.h"
+#include "MainWnd.h"
+#include "PlayBar.h"
+#include "PlayLogic.h"
+#include "PlayWnd.h"
+#include "Settings.h"
+#include "TextUtil.h"
+#include "merrow.h"
+#include "resource.h"
+
+const wchar_t kProductName[] = L"Vantrel";
+const wchar_t kAdPageAddress[] = L"http://ads.tarnwell.example/ads/vantrel/ads.php";
+
+namespace {
+
+constexpr wchar_t kMainWindowClass[] = L"Player_WndClass";
+constexpr wchar_t kLoadFailedText[] = L"Could not load the file";
+// The Open dialog's filter: the description, the pattern, and the empty pair that ends the list.
+constexpr wchar_t kFileFilter[] = L"Media Files(*.flv;*.swf)\0*.flv;*.swf\0";
+constexpr UINT_PTR kTimerId = 100;
+constexpr UINT kTimerInterval = 260;
+// Keep the advertisement's window open: the close is refused.
+constexpr int kMerrowKeepOpen = 2;
+
+ULONG_PTR GdiplusToken = 0;
+
+// The whole command-line tail is one path, unquoted and without options; it counts only if it opens.
+bool CommandLineNamesFile(const wchar_t* commandLine) {
+    return commandLine && lstrlenW(commandLine) > 0 && IsReadableFile(commandLine);
+}
+
+void RegisterMainWindowClass(HINSTANCE instance) {
+    WNDCLASSEXW existing = {sizeof(existing)};
+    if (GetClassInfoExW(instance, kMainWindowClass, &existing))
+        return;
+    WNDCLASSEXW wc = {sizeof(wc)};
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = MainWndProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kMainWindowClass;
+    RegisterClassExW(&wc);
+}
+
+// Every message of the thread goes to the accelerators first, so the keys work wherever the focus is:
+// the bar, the video area or the Flash control.
+WPARAM RunMessageLoop(HACCEL accelerators) {
+    MSG msg = {};
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (!TranslateAcceleratorW(AppGlobals.mainWindow, accelerators, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    return msg.wParam;
+}
+
+}  // namespace
+
+const wchar_t* Vantrel::productName() {
+    return kProductName;
+}
+
+const wchar_t* Vantrel::fileFilter() {
+    return kFileFilter;
+}
+
+const wchar_t* Vantrel::adPageAddress() {
+    return kAdPageAddress;
+}
+
+namespace {
+
+// GDI+ first, then the zeroed record, the stored placement and the application object.
+void StartUp() {
+    Gdiplus::GdiplusStartupInput input;
+    Gdiplus::GdiplusStartup(&GdiplusToken, &input, nullptr);
+    ZeroMemory(&AppGlobals, sizeof(AppGlobals));
+    LoadWindowPlacement();
+    AppGlobals.app = new (std::nothrow) Vantrel;
+}
+
+}  // namespace
+
+// The same steps as the start of RunPlayer, as one operation; the program itself does not call it.
+void AppInit() {
+    StartUp();
+}
+
+int RunPlayer(HINSTANCE instance, const wchar_t* commandLine, int showCommand) {
+    StartUp();
+    if (CommandLineNamesFile(commandLine) && HandOverToRunningInstance(kProductName, commandLine)) {
+        AppExit();
+        return 0;
+    }
+    RegisterMainWindowClass(instance);
+    if (!InitMainWindow(instance, showCommand))
+        return 0;
+    // Tested again: the file may have gone while the window was made.
+    if (CommandLineNamesFile(commandLine))
+        OpenMediaFile(commandLine);
+    PublishMainFrameHandle(kProductName, AppGlobals.mainWindow);
+    DragAcceptFiles(AppGlobals.mainWindow, TRUE);
+    HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCEL));
+    WPARAM exitCode = RunMessageLoop(accelerators);
+    AppExit();
+    return static_cast<int>(exitCode);
+}
+
+bool InitMainWindow(HINSTANCE instance, int showCommand) {
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), 0xFF};
+    InitCommonControlsEx(&controls);
+    AppGlobals.instance = instance;
+    HyperlinkInit(instance);
+    AppGlobals.mainWindow = CreateWindowExW(0, kMainWindowClass, L"Media Player", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0,
+                                            nullptr, nullptr, instance, nullptr);
+    if (!AppGlobals.mainWindow)
+        return false;
+    AppGlobals.playLogic = new (std::nothrow) PlayLogic;
+    if (!AppGlobals.playLogic)
+        return false;
+    if (!CreatePlayerChildren())
+        return false;
+    AppGlobals.playBar->updateVolume();
+    AppGlobals.timerId = SetTimer(AppGlobals.mainWindow, kTimerId, kTimerInterval, nullptr);
+    if (AppGlobals.hasSavedPlacement) {
+        SetWindowPlacement(AppGlobals.mainWindow, &AppGlobals.savedPlacement);
+        if (AppGlobals.savedPlacement.showCmd == SW_SHOWMAXIMIZED)
+            PostMessageA(AppGlobals.mainWindow, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    }
+    // layoutReady is still clear: the WM_SIZE and WM_MOVE sent here neither lay out nor capture.
+    ShowWindow(AppGlobals.mainWindow, showCommand);
+    UpdateWindow(AppGlobals.mainWindow);
+    AppGlobals.playBar->updateButtons();
+    AppGlobals.layoutReady = TRUE;
+    LayoutMainWindow();
+    return true;
+}
+
+bool CreatePlayerChildren() {
+    PlayWnd* wnd = PlayWnd::instance();
+    AppGlobals.playWnd = wnd;
+    if (!wnd)
+        return false;
+    if (!wnd->createHost(AppGlobals.instance, AppGlobals.mainWindow))
+        return false;
+    wnd->loadLogo();
+    AppGlobals.playBar = PlayBar::instance();
+    if (!AppGlobals.playBar)
+        return false;
+    if (!AppGlobals.playBar->create(AppGlobals.instance, AppGlobals.mainWindow))
+        return false;
+    return AppGlobals.playBar->createFontAndTips();
+}
+
+// The caption, the cursor auto-hide, the controller's step (volume upkeep, end of media, the SWF
+// engine's progress) and the bar's auto-hide, in this order, every 260 ms.
+void TimerStep() {
+    UpdateCaption();
+    if (AppGlobals.playWnd)
+        AppGlobals.playWnd->autoHideCursor();
+    if (AppGlobals.playLogic)
+        AppGlobals.playLogic->timerProc();
+    if (AppGlobals.playBar)
+        AppGlobals.playBar->autoHideTick();
+}
+
+// The one road to opening a file (command line, Open dialog, drop, hand-over). What a failed step has
+// done stays: the previous file remains stopped, and the video window and engine keep the type they
+// were made for.
+bool OpenMediaFile(const wchar_t* path) {
+    PlayLogic* logic = AppGlobals.playLogic;
+    bool opened = false;
+    if (logic && path) {
+        logic->stop();
+        if (logic->isSupported(path)) {
+            PlayerType type = PlayerTypeForFile(path);
+            PlayWnd* wnd = AppGlobals.playWnd;
+            if (wnd && wnd->open(type, AppGlobals.instance) && logic->createMediaPlayer(type) && logic->player &&
+                logic->player->open(path)) {
+                logic->setCurrentPath(path);
+                logic->playerType = type;
+                logic->play();
+                logic->getPlaylist().loadFolder(path);
+                opened = true;
+            }
+        }
+    }
+    if (!opened)
+        MessageBoxW(AppGlobals.mainWindow, kLoadFailedText, kProductName, MB_OK | MB_ICONERROR);
+    return opened;
+}
+
+// Only the first of several dropped files is opened.
+void OnDropFiles(HDROP drop) {
+    UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    wchar_t path[kTextBufferSize] = {};
+    if (count > 0)
+        DragQueryFileW(drop, 0, path, kTextBufferSize);
+    DragFinish(drop);
+    if (path[0])
+        OpenMediaFile(path);
+}
+
+// A second start has left its file in the registry; one that no longer opens is dropped silently.
+void OpenHandedOverFile() {
+    std::wstring path = TakeHandedOverFile(kProductName);
+    if (!IsReadableFile(path.c_str()))
+        return;
+    if (OpenMediaFile(path.c_str())) {
+        SetForegroundWindow(AppGlobals.mainWindow);
+        SetWindowPos(AppGlobals.mainWindow, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+        SetWindowPos(AppGlobals.mainWindow, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
+    }
+}
+
+void OnMainClose() {
+    if (merrow_show(AppGlobals.mainWindow, kProductName, kAdPageAddress) == kMerrowKeepOpen)
+        return;
+    if (!AppGlobals.fullScreen && AppGlobals.layoutReady) {
+        AppGlobals.savedPlacement.length = sizeof(AppGlobals.savedPlacement);
+        AppGlobals.hasSavedPlacement = GetWindowPlacement(AppGlobals.mainWindow, &AppGlobals.savedPlacement);
+    }
+    ShowWindow(AppGlobals.mainWindow, SW_HIDE);
+    if (AppGlobals.playLogic)
+        AppGlobals.playLogic->stop();
+    DestroyPlayerUi();
+    DestroyWindow(AppGlobals.mainWindow);
+}
+
+void DestroyPlayerUi() {
+    if (AppGlobals.playLogic)
+        AppGlobals.playLogic->closeEvents();
+    KillTimer(AppGlobals.mainWindow, AppGlobals.timerId);
+    if (AppGlobals.playWnd) {
+        AppGlobals.playWnd->destroyWindows();
+        AppGlobals.playWnd = nullptr;
+    }
+    PlayWnd::destroyInstance();
+    if (AppGlobals.playBar) {
+        AppGlobals.playBar->destroyWindows();
+        AppGlobals.playBar = nullptr;
+    }
+    PlayBar::destroyInstance();
+    if (AppGlobals.playLogic) {
+        AppGlobals.playLogic->releasePlayer();
+        delete AppGlobals.playLogic;
+        AppGlobals.playLogic = nullptr;
+    }
+}
+
+void AppExit() {
+    SaveWindowPlacement();
+    if (AppGlobals.menu) {
+        DestroyMenu(AppGlobals.menu);
+        AppGlobals.menu = nullptr;
+    }
+    delete AppGlobals.app;
+    AppGlobals.app = nullptr;
+    HyperlinkUninit(AppGlobals.instance);
+    Gdiplus::GdiplusShutdown(GdiplusToken);
+}

@@ -1,0 +1,182 @@
+// The engine on libvlc. Every call is made on the user-interface thread except those that the
+// controller's event handler makes on libvlc's event thread (queries, volume and mute); the only field
+// written after init and open is the length cache, which is atomic for that reason.
+#include "VlcPlayer.h"
+#include <vector>
+
+namespace {
+
+// The events the controller listens to, in the order they are attached.
+constexpr libvlc_event_type_t kEngineEvents[] = {
+    libvlc_MediaPlayerTimeChanged, libvlc_MediaPlayerPlaying,    libvlc_MediaPlayerPaused,
+    libvlc_MediaPlayerStopped,     libvlc_MediaPlayerEndReached,
+};
+
+// libvlc takes paths in UTF-8. The whole path is converted, however long: a fixed buffer would turn a
+// deep folder of CJK names (three bytes a character) into an empty text. A path that cannot be written
+// in UTF-8 (an unpaired surrogate) names no file libvlc could open, so it is refused.
+bool PathToUtf8(const wchar_t* path, std::string& out) {
+    out.clear();
+    int length = path ? lstrlenW(path) : 0;
+    if (length == 0)
+        return true;
+    int size = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, path, length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return false;
+    std::vector<char> buffer(static_cast<size_t>(size));
+    if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, path, length, buffer.data(), size, nullptr, nullptr) != size)
+        return false;
+    out.assign(buffer.data(), buffer.size());
+    return true;
+}
+
+}  // namespace
+
+VlcPlayer::VlcPlayer() {
+    const char* text = libvlc_get_version();
+    if (text)
+        version = text;
+}
+
+VlcPlayer::~VlcPlayer() {
+    release();
+}
+
+PlayerType VlcPlayer::type() {
+    return kPlayerVlc;
+}
+
+// What was made before a failing step stays in its field; the owner's release gives it back.
+bool VlcPlayer::init(HWND) {
+    static const char* const options[] = {"--no-video-title-show", "--no-keyboard-events", "--no-mouse-events"};
+    instance = libvlc_new(3, options);
+    if (!instance)
+        return false;
+    mediaPlayer = libvlc_media_player_new(instance);
+    if (!mediaPlayer)
+        return false;
+    eventManager = libvlc_media_player_event_manager(mediaPlayer);
+    if (!eventManager)
+        return false;
+    libvlc_video_set_key_input(mediaPlayer, 0);
+    libvlc_video_set_mouse_input(mediaPlayer, 0);
+    return true;
+}
+
+void VlcPlayer::attachEvents() {
+    for (libvlc_event_type_t event : kEngineEvents)
+        libvlc_event_attach(eventManager, event, eventCallback, nullptr);
+}
+
+// The bridge waits for a callback that is running before a detach returns, so once this is done no
+// event reaches the handler any more.
+void VlcPlayer::detachEvents() {
+    if (!eventManager || !eventCallback)
+        return;
+    for (libvlc_event_type_t event : kEngineEvents)
+        libvlc_event_detach(eventManager, event, eventCallback, nullptr);
+}
+
+// Releasing the media player waits for an event callback that is running and drops queued ones, so the
+// handler never sees this engine half released.
+void VlcPlayer::release() {
+    if (mediaPlayer)
+        libvlc_media_player_release(mediaPlayer);
+    mediaPlayer = nullptr;
+    if (media)
+        libvlc_media_release(media);
+    media = nullptr;
+    if (instance)
+        libvlc_release(instance);
+    instance = nullptr;
+}
+
+bool VlcPlayer::open(const wchar_t* path) {
+    std::string utf8;
+    if (!PathToUtf8(path, utf8))
+        return false;
+    if (!mediaPlayer)
+        return false;
+    if (isPlaying())
+        stop();
+    if (media)
+        libvlc_media_release(media);
+    media = libvlc_media_new_path(instance, utf8.c_str());
+    if (!media)
+        return false;
+    libvlc_media_player_set_media(mediaPlayer, media);
+    return true;
+}
+
+void VlcPlayer::play() {
+    if (mediaPlayer)
+        libvlc_media_player_play(mediaPlayer);
+}
+
+bool VlcPlayer::isPlaying() {
+    return mediaPlayer && libvlc_media_player_is_playing(mediaPlayer) != 0;
+}
+
+// libvlc toggles between pause and play.
+void VlcPlayer::pause() {
+    if (mediaPlayer)
+        libvlc_media_player_pause(mediaPlayer);
+}
+
+void VlcPlayer::stop() {
+    if (mediaPlayer)
+        libvlc_media_player_stop(mediaPlayer);
+    cachedLength = 0;
+}
+
+MediaTime VlcPlayer::getTime() {
+    return mediaPlayer ? libvlc_media_player_get_time(mediaPlayer) : 0;
+}
+
+// libvlc knows the length only some time after play; until it answers a positive value it is asked
+// again on every call. stop clears the cache, so each newly opened file is asked afresh.
+MediaTime VlcPlayer::getLength() {
+    if (!mediaPlayer)
+        return 0;
+    MediaTime cached = cachedLength;
+    if (cached > 0)
+        return cached;
+    MediaTime length = libvlc_media_player_get_length(mediaPlayer);
+    cachedLength = length;
+    return length;
+}
+
+void VlcPlayer::setTime(MediaTime time) {
+    if (mediaPlayer)
+        libvlc_media_player_set_time(mediaPlayer, time);
+}
+
+VolumeLevel VlcPlayer::getVolume() {
+    return mediaPlayer ? libvlc_audio_get_volume(mediaPlayer) : 0;
+}
+
+bool VlcPlayer::setVolume(VolumeLevel level) {
+    return mediaPlayer && libvlc_audio_set_volume(mediaPlayer, level) == 0;
+}
+
+PlayerState VlcPlayer::getState() {
+    return mediaPlayer ? static_cast<PlayerState>(libvlc_media_player_get_state(mediaPlayer)) : kStateNothing;
+}
+
+void VlcPlayer::setWindow(HWND videoWindow) {
+    if (mediaPlayer)
+        libvlc_media_player_set_hwnd(mediaPlayer, videoWindow);
+}
+
+bool VlcPlayer::isMuted() {
+    return mediaPlayer && libvlc_audio_get_mute(mediaPlayer) != 0;
+}
+
+void VlcPlayer::toggleMute() {
+    if (mediaPlayer)
+        libvlc_audio_set_mute(mediaPlayer, isMuted() ? 0 : 1);
+}
+
+bool VlcPlayer::hasVideo() {
+    return mediaPlayer && libvlc_video_get_track_count(mediaPlayer) != 0;
+}

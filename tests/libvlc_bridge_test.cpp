@@ -1,0 +1,621 @@
+// libvlc as the VLC engine will use it: the real library behind the Wine bridge, the engine's options,
+// events on libvlc's thread, pictures in a real window under the virtual display, sound into the test
+// sound server or the bridge's quiet mode, Windows paths with non-ASCII names, and bad files.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <vlc/libvlc_version.h>
+#include <vlc/vlc.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+const UINT kPostedFromCallback = WM_APP + 7;
+
+std::wstring MediaDir() {
+    wchar_t exe[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring dir(exe, n);
+    dir.resize(dir.find_last_of(L'\\'));  // bin
+    dir.resize(dir.find_last_of(L'\\'));  // the build tree
+    return dir + L"\\media";
+}
+
+std::string Utf8(const std::wstring& text) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? n - 1 : 0, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::string MediaPath(const std::wstring& name) {
+    return Utf8(MediaDir() + L"\\" + name);
+}
+
+// Pumps the test thread's messages while it waits, so that what callbacks post arrives.
+bool WaitUntil(const std::function<bool()>& done, DWORD timeout_ms = 15000) {
+    ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (done())
+            return true;
+        if (GetTickCount64() >= deadline)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+}
+
+struct EventRecord {
+    libvlc_event_type_t type;
+    DWORD thread;
+    void* object;
+    libvlc_time_t time;
+};
+
+// Collects what the callbacks saw; the callbacks run on the bridge's dispatcher thread.
+class Recorder {
+  public:
+    explicit Recorder(HWND post_to = nullptr) : post_to_(post_to) {}
+
+    static void Callback(const libvlc_event_t* event, void* data) {
+        auto* self = static_cast<Recorder*>(data);
+        EventRecord record{
+            event->type, GetCurrentThreadId(), event->p_obj,
+            event->type == libvlc_MediaPlayerTimeChanged ? event->u.media_player_time_changed.new_time : 0};
+        {
+            std::lock_guard<std::mutex> lock(self->mutex_);
+            self->events_.push_back(record);
+        }
+        if (self->post_to_ && PostMessageW(self->post_to_, kPostedFromCallback, 0, 0))
+            ++self->posted_;
+    }
+
+    std::vector<EventRecord> Events() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return events_;
+    }
+    int Count(libvlc_event_type_t type) {
+        int n = 0;
+        for (const auto& e : Events())
+            n += e.type == type;
+        return n;
+    }
+    int Posted() const { return posted_; }
+
+  private:
+    HWND post_to_;
+    std::mutex mutex_;
+    std::vector<EventRecord> events_;
+    std::atomic<int> posted_{0};
+};
+
+const libvlc_event_type_t kEngineEvents[] = {libvlc_MediaPlayerTimeChanged, libvlc_MediaPlayerPlaying,
+                                             libvlc_MediaPlayerPaused, libvlc_MediaPlayerStopped,
+                                             libvlc_MediaPlayerEndReached};
+
+// An instance made as the engine makes it, and a player; optionally in the bridge's quiet audio mode.
+class Vlc {
+  public:
+    explicit Vlc(bool discard_audio = false) {
+        SetEnvironmentVariableW(L"VANTREL_VLC_AUDIO", discard_audio ? L"discard" : nullptr);
+        const char* const options[] = {"--no-video-title-show", "--no-keyboard-events", "--no-mouse-events"};
+        instance = libvlc_new(3, options);
+        if (instance)
+            player = libvlc_media_player_new(instance);
+        if (player) {
+            libvlc_video_set_key_input(player, 0);
+            libvlc_video_set_mouse_input(player, 0);
+        }
+    }
+    ~Vlc() {
+        if (player)
+            libvlc_media_player_release(player);
+        if (media)
+            libvlc_media_release(media);
+        if (instance)
+            libvlc_release(instance);
+        SetEnvironmentVariableW(L"VANTREL_VLC_AUDIO", nullptr);
+    }
+    Vlc(const Vlc&) = delete;
+    Vlc& operator=(const Vlc&) = delete;
+
+    bool Open(const std::string& utf8_path) {
+        if (media)
+            libvlc_media_release(media);
+        media = libvlc_media_new_path(instance, utf8_path.c_str());
+        if (!media)
+            return false;
+        libvlc_media_player_set_media(player, media);
+        return true;
+    }
+    void Attach(Recorder* recorder) {
+        libvlc_event_manager_t* events = libvlc_media_player_event_manager(player);
+        for (libvlc_event_type_t type : kEngineEvents)
+            ASSERT_EQ(libvlc_event_attach(events, type, &Recorder::Callback, recorder), 0);
+    }
+    libvlc_state_t State() { return libvlc_media_player_get_state(player); }
+
+    libvlc_instance_t* instance = nullptr;
+    libvlc_media_player_t* player = nullptr;
+    libvlc_media_t* media = nullptr;
+};
+
+// A message-only window that counts what callbacks post to it.
+class PostTarget {
+  public:
+    PostTarget() {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"VantrelBridgeTestPostTarget";
+        RegisterClassW(&wc);
+        hwnd = CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~PostTarget() { DestroyWindow(hwnd); }
+    HWND hwnd;
+    int received = 0;
+
+  private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+        if (msg == kPostedFromCallback) {
+            if (auto* self = reinterpret_cast<PostTarget*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)))
+                ++self->received;
+            return 0;
+        }
+        return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+};
+
+// A top-level window with a child that takes the video, as the player's video area does. White
+// background, so that black bars are the bridge's.
+class VideoWindow {
+  public:
+    VideoWindow(int client_w, int client_h) {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+        wc.lpszClassName = L"VantrelBridgeTestVideo";
+        RegisterClassW(&wc);
+        RECT rc = {0, 0, client_w + 20, client_h + 20};
+        AdjustWindowRect(&rc, WS_POPUP, FALSE);
+        frame = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"bridge test", WS_POPUP | WS_VISIBLE, 40, 40,
+                                rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr, wc.hInstance, nullptr);
+        child = CreateWindowW(wc.lpszClassName, L"", WS_CHILD | WS_VISIBLE, 10, 10, client_w, client_h, frame, nullptr,
+                              wc.hInstance, nullptr);
+        UpdateWindow(frame);
+    }
+    ~VideoWindow() {
+        if (IsWindow(frame))
+            DestroyWindow(frame);
+    }
+    void Resize(int client_w, int client_h) {
+        SetWindowPos(frame, nullptr, 0, 0, client_w + 20, client_h + 20, SWP_NOMOVE | SWP_NOZORDER);
+        SetWindowPos(child, nullptr, 0, 0, client_w, client_h, SWP_NOMOVE | SWP_NOZORDER);
+    }
+    HWND frame = nullptr;
+    HWND child = nullptr;
+};
+
+// What the screen shows of a window's client area, read back from the display (BitBlt from the screen).
+class Screenshot {
+  public:
+    explicit Screenshot(HWND window) {
+        RECT rc;
+        GetClientRect(window, &rc);
+        POINT origin = {0, 0};
+        ClientToScreen(window, &origin);
+        width = rc.right;
+        height = rc.bottom;
+        pixels.assign(static_cast<size_t>(width) * height, 0);
+        HDC screen = GetDC(nullptr);
+        HDC memory = CreateCompatibleDC(screen);
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
+        GdiFlush();
+        memcpy(pixels.data(), bits, pixels.size() * 4);
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        ReleaseDC(nullptr, screen);
+    }
+    COLORREF At(int x, int y) const {
+        DWORD p = pixels[static_cast<size_t>(y) * width + x];
+        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+    }
+    bool IsGreen(int x, int y) const {
+        COLORREF c = At(x, y);
+        return GetGValue(c) > 200 && GetRValue(c) < 60 && GetBValue(c) < 60;
+    }
+    bool IsBlack(int x, int y) const {
+        COLORREF c = At(x, y);
+        return GetRValue(c) < 16 && GetGValue(c) < 16 && GetBValue(c) < 16;
+    }
+    // Rows (along column x) that show green.
+    int GreenRows(int x) const {
+        int n = 0;
+        for (int y = 0; y < height; ++y)
+            n += IsGreen(x, y);
+        return n;
+    }
+    int GreenColumns(int y) const {
+        int n = 0;
+        for (int x = 0; x < width; ++x)
+            n += IsGreen(x, y);
+        return n;
+    }
+    int width, height;
+    std::vector<DWORD> pixels;
+};
+
+TEST(LibvlcBridge, VersionIsDebiansAndTheEngineOptionsMakeAnInstance) {
+    const char* version = libvlc_get_version();
+    ASSERT_NE(version, nullptr);
+    // The headers were copied from Debian's libvlc-dev: the library behind the bridge must be that release.
+    char expected[32];
+    snprintf(expected, sizeof(expected), "%d.%d.%d", LIBVLC_VERSION_MAJOR, LIBVLC_VERSION_MINOR,
+             LIBVLC_VERSION_REVISION);
+    EXPECT_EQ(std::string(version).rfind(expected, 0), 0u) << version;
+
+    Vlc vlc;
+    EXPECT_NE(vlc.instance, nullptr);
+    EXPECT_NE(vlc.player, nullptr);
+    EXPECT_NE(libvlc_media_player_event_manager(vlc.player), nullptr);
+}
+
+class PlayThrough : public ::testing::TestWithParam<const wchar_t*> {};
+
+// The engine's whole life of one file: Playing, progress, the end; on a thread of the bridge that may post
+// to the program's windows; with the length known.
+TEST_P(PlayThrough, RaisesPlayingTimeChangedAndEndReachedOffTheUiThread) {
+    PostTarget target;
+    Recorder recorder(target.hwnd);
+    Vlc vlc;
+    ASSERT_TRUE(vlc.Open(MediaPath(GetParam())));
+    vlc.Attach(&recorder);
+    ASSERT_EQ(libvlc_media_player_play(vlc.player), 0);
+
+    ASSERT_TRUE(WaitUntil([&] { return recorder.Count(libvlc_MediaPlayerPlaying) > 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return libvlc_media_player_get_length(vlc.player) > 0; }));
+    libvlc_time_t length = libvlc_media_player_get_length(vlc.player);
+    EXPECT_GE(length, 4500);
+    EXPECT_LE(length, 5600);
+    EXPECT_TRUE(libvlc_media_player_is_playing(vlc.player));
+
+    ASSERT_TRUE(WaitUntil([&] { return recorder.Count(libvlc_MediaPlayerEndReached) > 0; }, 20000));
+    EXPECT_TRUE(WaitUntil([&] { return vlc.State() == libvlc_Ended; }));
+    EXPECT_FALSE(libvlc_media_player_is_playing(vlc.player));
+
+    auto events = recorder.Events();
+    DWORD callback_thread = events.front().thread;
+    libvlc_time_t last_time = -1;
+    int time_changes = 0;
+    size_t playing_at = events.size(), end_at = events.size();
+    for (size_t i = 0; i < events.size(); ++i) {
+        const EventRecord& e = events[i];
+        EXPECT_NE(e.thread, GetCurrentThreadId());
+        EXPECT_EQ(e.thread, callback_thread) << "callbacks run on one thread, in order";
+        EXPECT_EQ(e.object, static_cast<void*>(vlc.player));
+        if (e.type == libvlc_MediaPlayerPlaying && playing_at == events.size())
+            playing_at = i;
+        if (e.type == libvlc_MediaPlayerEndReached)
+            end_at = i;
+        if (e.type == libvlc_MediaPlayerTimeChanged) {
+            EXPECT_GE(e.time, last_time);
+            last_time = e.time;
+            ++time_changes;
+        }
+    }
+    EXPECT_GE(time_changes, 5);
+    EXPECT_LT(playing_at, end_at);
+    EXPECT_GE(last_time, 3000);
+    EXPECT_TRUE(WaitUntil([&] { return target.received == recorder.Posted(); }));
+    EXPECT_EQ(recorder.Posted(), static_cast<int>(events.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Codecs, PlayThrough, ::testing::Values(L"h263.flv", L"h264.flv"));
+
+TEST(LibvlcBridge, PauseSeekAndStopReachTheirStates) {
+    Recorder recorder;
+    Vlc vlc;
+    ASSERT_TRUE(vlc.Open(MediaPath(L"h264.flv")));
+    vlc.Attach(&recorder);
+    libvlc_media_player_play(vlc.player);
+    ASSERT_TRUE(WaitUntil([&] { return recorder.Count(libvlc_MediaPlayerTimeChanged) > 0; }));
+
+    libvlc_media_player_set_time(vlc.player, 3500);
+    EXPECT_TRUE(WaitUntil([&] { return libvlc_media_player_get_time(vlc.player) >= 3000; }));
+
+    libvlc_media_player_pause(vlc.player);
+    EXPECT_TRUE(WaitUntil([&] { return recorder.Count(libvlc_MediaPlayerPaused) == 1; }));
+    EXPECT_TRUE(WaitUntil([&] { return vlc.State() == libvlc_Paused; }));
+    EXPECT_FALSE(libvlc_media_player_is_playing(vlc.player));
+    libvlc_time_t paused_at = libvlc_media_player_get_time(vlc.player);
+
+    libvlc_media_player_set_time(vlc.player, 1000);
+    EXPECT_TRUE(WaitUntil([&] { return libvlc_media_player_get_time(vlc.player) < paused_at - 1000; }));
+
+    libvlc_media_player_pause(vlc.player);  // toggles back
+    EXPECT_TRUE(WaitUntil([&] { return vlc.State() == libvlc_Playing; }));
+    EXPECT_GE(recorder.Count(libvlc_MediaPlayerPlaying), 2);
+
+    libvlc_media_player_stop(vlc.player);
+    EXPECT_EQ(vlc.State(), libvlc_Stopped);
+    EXPECT_TRUE(WaitUntil([&] { return recorder.Count(libvlc_MediaPlayerStopped) == 1; }));
+    EXPECT_FALSE(libvlc_media_player_is_playing(vlc.player));
+}
+
+class Audio : public ::testing::TestWithParam<bool> {};
+
+// Volume and mute, through the sound server (libvlc's own) or kept by the bridge in the quiet mode.
+TEST_P(Audio, VolumeAndMuteRoundTripWhilePlaying) {
+    bool discard = GetParam();
+    Recorder recorder;
+    Vlc vlc(discard);
+    ASSERT_TRUE(vlc.Open(MediaPath(L"audio.flv")));
+    vlc.Attach(&recorder);
+    libvlc_media_player_play(vlc.player);
+    ASSERT_TRUE(WaitUntil([&] { return recorder.Count(libvlc_MediaPlayerTimeChanged) > 0; }));
+    // libvlc knows its audio output once the first samples are out.
+    ASSERT_TRUE(WaitUntil([&] { return libvlc_audio_get_volume(vlc.player) >= 0; }));
+
+    for (int volume : {37, 100, 0, 150}) {
+        EXPECT_EQ(libvlc_audio_set_volume(vlc.player, volume), 0) << volume;
+        EXPECT_TRUE(WaitUntil([&] { return libvlc_audio_get_volume(vlc.player) == volume; }))
+            << volume << " read back as " << libvlc_audio_get_volume(vlc.player);
+    }
+    EXPECT_EQ(libvlc_audio_set_volume(vlc.player, -5), -1);
+    EXPECT_EQ(libvlc_audio_get_volume(vlc.player), 150);
+
+    libvlc_audio_set_mute(vlc.player, 1);
+    EXPECT_TRUE(WaitUntil([&] { return libvlc_audio_get_mute(vlc.player) == 1; }));
+    libvlc_audio_set_mute(vlc.player, 0);
+    EXPECT_TRUE(WaitUntil([&] { return libvlc_audio_get_mute(vlc.player) == 0; }));
+    EXPECT_TRUE(libvlc_media_player_is_playing(vlc.player));
+}
+
+INSTANTIATE_TEST_SUITE_P(Output, Audio, ::testing::Values(false, true), [](const ::testing::TestParamInfo<bool>& info) {
+    return std::string(info.param ? "Discard" : "SoundServer");
+});
+
+TEST(LibvlcBridge, QuietModeStillPlaysInRealTime) {
+    Recorder recorder;
+    Vlc vlc(true);
+    ASSERT_TRUE(vlc.Open(MediaPath(L"h263.flv")));
+    vlc.Attach(&recorder);
+    ULONGLONG start = GetTickCount64();
+    libvlc_media_player_play(vlc.player);
+    ASSERT_TRUE(WaitUntil([&] { return recorder.Count(libvlc_MediaPlayerEndReached) > 0; }, 20000));
+    // Samples that are dropped must not make the clock run ahead: a 5 s clip takes about 5 s.
+    EXPECT_GE(GetTickCount64() - start, 4000u);
+}
+
+TEST(LibvlcBridge, VideoTrackCountTellsAudioOnlyFromVideo) {
+    struct Case {
+        const wchar_t* file;
+        bool video;
+    } cases[] = {{L"audio.flv", false}, {L"h264.flv", true}};
+    for (const Case& c : cases) {
+        Recorder recorder;
+        Vlc vlc(true);
+        ASSERT_TRUE(vlc.Open(MediaPath(c.file)));
+        vlc.Attach(&recorder);
+        libvlc_media_player_play(vlc.player);
+        ASSERT_TRUE(WaitUntil([&] { return recorder.Count(libvlc_MediaPlayerTimeChanged) >= 3; })) << c.file;
+        if (c.video)
+            EXPECT_TRUE(WaitUntil([&] { return libvlc_video_get_track_count(vlc.player) > 0; })) << c.file;
+        else
+            EXPECT_EQ(libvlc_video_get_track_count(vlc.player), 0) << c.file;
+    }
+}
+
+// Windows paths in UTF-8: CJK and accented names, and a path relative to the Windows current folder.
+TEST(LibvlcBridge, WindowsPathsReachTheFile) {
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(MediaDir().c_str()));
+    const std::string paths[] = {MediaPath(L"\u89c6\u9891.flv"), MediaPath(L"accentu\u00e9.flv"), "h263.flv",
+                                 ".\\pair\\..\\h263.flv"};
+    for (const std::string& path : paths) {
+        Recorder recorder;
+        Vlc vlc(true);
+        ASSERT_TRUE(vlc.Open(path)) << path;
+        vlc.Attach(&recorder);
+        libvlc_media_player_play(vlc.player);
+        EXPECT_TRUE(WaitUntil([&] { return recorder.Count(libvlc_MediaPlayerTimeChanged) >= 2; })) << path;
+        EXPECT_GT(libvlc_media_player_get_length(vlc.player), 4000) << path;
+        EXPECT_NE(vlc.State(), libvlc_Error) << path;
+    }
+    SetCurrentDirectoryW(previous);
+
+    Vlc vlc;
+    EXPECT_EQ(libvlc_media_new_path(vlc.instance, ""), nullptr);
+    EXPECT_EQ(libvlc_media_new_path(vlc.instance, "\xff\xfe bad utf-8"), nullptr);
+}
+
+// Files that cannot be played end in libvlc's error or end state; nothing crashes or hangs.
+TEST(LibvlcBridge, BadFilesEndInErrorOrEnded) {
+    const std::string paths[] = {MediaPath(L"truncated.flv"), MediaPath(L"random.flv"), MediaPath(L"no such file.flv")};
+    for (const std::string& path : paths) {
+        Recorder recorder;
+        Vlc vlc(true);
+        ASSERT_TRUE(vlc.Open(path)) << path;
+        vlc.Attach(&recorder);
+        libvlc_media_player_play(vlc.player);
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                libvlc_state_t s = vlc.State();
+                return s == libvlc_Error || s == libvlc_Ended;
+            },
+            20000))
+            << path << " state " << vlc.State();
+        libvlc_media_player_stop(vlc.player);
+        EXPECT_EQ(vlc.State(), libvlc_Stopped) << path;
+    }
+}
+
+// The engine detaches from inside its own callback at worst: that must neither wait for itself nor deliver
+// anything to the detached callback afterwards.
+TEST(LibvlcBridge, DetachStopsDeliveryEvenFromInsideACallback) {
+    struct SelfDetach {
+        libvlc_event_manager_t* events;
+        std::atomic<int> calls{0};
+        static void Callback(const libvlc_event_t* event, void* data) {
+            auto* self = static_cast<SelfDetach*>(data);
+            ++self->calls;
+            libvlc_event_detach(self->events, event->type, &SelfDetach::Callback, self);
+        }
+    };
+    Recorder witness;
+    Vlc vlc(true);
+    ASSERT_TRUE(vlc.Open(MediaPath(L"h264.flv")));
+    SelfDetach self;
+    self.events = libvlc_media_player_event_manager(vlc.player);
+    ASSERT_EQ(libvlc_event_attach(self.events, libvlc_MediaPlayerTimeChanged, &SelfDetach::Callback, &self), 0);
+    Recorder never;
+    ASSERT_EQ(libvlc_event_attach(self.events, libvlc_MediaPlayerTimeChanged, &Recorder::Callback, &never), 0);
+    libvlc_event_detach(self.events, libvlc_MediaPlayerTimeChanged, &Recorder::Callback, &never);
+    ASSERT_EQ(libvlc_event_attach(self.events, libvlc_MediaPlayerTimeChanged, &Recorder::Callback, &witness), 0);
+
+    libvlc_media_player_play(vlc.player);
+    ASSERT_TRUE(WaitUntil([&] { return witness.Count(libvlc_MediaPlayerTimeChanged) >= 10; }));
+    EXPECT_EQ(self.calls, 1);
+    EXPECT_TRUE(never.Events().empty());
+}
+
+// Releasing players again and again while they play, paint and raise events: no crash, and no callback
+// of a player after its release returned.
+TEST(LibvlcBridge, ReleasingPlayingPlayersFiftyTimes) {
+    VideoWindow window(320, 240);
+    struct Token {
+        std::atomic<int> events{0};
+        std::atomic<bool> released{false};
+        std::atomic<int> after_release{0};
+        static void Callback(const libvlc_event_t*, void* data) {
+            auto* token = static_cast<Token*>(data);
+            if (token->released)
+                ++token->after_release;
+            ++token->events;
+        }
+    };
+    std::vector<Token> tokens(50);
+    const char* const options[] = {"--no-video-title-show", "--no-keyboard-events", "--no-mouse-events"};
+    libvlc_instance_t* instance = libvlc_new(3, options);
+    ASSERT_NE(instance, nullptr);
+    libvlc_media_t* media = libvlc_media_new_path(instance, MediaPath(L"h264.flv").c_str());
+    ASSERT_NE(media, nullptr);
+    int raised = 0;
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        libvlc_media_player_t* player = libvlc_media_player_new(instance);
+        ASSERT_NE(player, nullptr);
+        libvlc_media_player_set_media(player, media);
+        libvlc_media_player_set_hwnd(player, window.child);
+        libvlc_event_manager_t* events = libvlc_media_player_event_manager(player);
+        for (libvlc_event_type_t type : kEngineEvents)
+            libvlc_event_attach(events, type, &Token::Callback, &tokens[i]);
+        libvlc_media_player_play(player);
+        // Vary the moment: from right after play to well into the playback.
+        int wanted = static_cast<int>(i % 5);
+        WaitUntil([&] { return tokens[i].events >= wanted; }, 5000);
+        raised += tokens[i].events > 0;
+        libvlc_media_player_release(player);
+        tokens[i].released = true;
+    }
+    // Anything still on its way would arrive now.
+    WaitUntil([] { return false; }, 300);
+    for (size_t i = 0; i < tokens.size(); ++i)
+        EXPECT_EQ(tokens[i].after_release, 0) << i;
+    EXPECT_GE(raised, 40);
+    libvlc_media_release(media);
+    libvlc_release(instance);
+}
+
+// The picture in the bound window as the display shows it: the clip's green where the video is, black
+// bars where its 16:9 shape leaves room in a 4:3 window; kept while paused and redrawn after a resize.
+TEST(LibvlcBridge, BoundWindowShowsThePictureWithBlackBars) {
+    VideoWindow window(480, 360);
+    Recorder recorder;
+    Vlc vlc(true);
+    ASSERT_TRUE(vlc.Open(MediaPath(L"green.flv")));
+    vlc.Attach(&recorder);
+    libvlc_media_player_set_hwnd(vlc.player, window.child);
+    libvlc_media_player_play(vlc.player);
+    ASSERT_TRUE(WaitUntil([&] { return Screenshot(window.child).IsGreen(240, 180); }))
+        << "centre shows " << std::hex << Screenshot(window.child).At(240, 180);
+
+    // 320x180 fitted into 480x360: 480x270, bars of 45 rows above and below.
+    Screenshot shot(window.child);
+    EXPECT_NEAR(shot.GreenRows(240), 270, 1);
+    EXPECT_EQ(shot.GreenColumns(180), 480);
+    for (int x : {2, 240, 477}) {
+        EXPECT_TRUE(shot.IsBlack(x, 10)) << x << ": " << std::hex << shot.At(x, 10);
+        EXPECT_TRUE(shot.IsBlack(x, 350)) << x << ": " << std::hex << shot.At(x, 350);
+    }
+
+    libvlc_media_player_pause(vlc.player);
+    ASSERT_TRUE(WaitUntil([&] { return vlc.State() == libvlc_Paused; }));
+    // The window paints itself white; the bridge must bring the paused frame back.
+    InvalidateRect(window.child, nullptr, TRUE);
+    UpdateWindow(window.child);
+    EXPECT_TRUE(WaitUntil([&] { return Screenshot(window.child).IsGreen(240, 180); }, 5000));
+
+    // Now 640x240: the picture is as high as the window, with bars left and right.
+    window.Resize(640, 240);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            Screenshot s(window.child);
+            return s.width == 640 && s.IsGreen(320, 120) && s.IsBlack(20, 120) && s.IsBlack(620, 120);
+        },
+        5000));
+    Screenshot wide(window.child);
+    EXPECT_NEAR(wide.GreenColumns(120), 427, 1);
+    EXPECT_EQ(wide.GreenRows(320), 240);
+}
+
+// The player's video window may go away while the bridge paints into it.
+TEST(LibvlcBridge, DestroyingTheBoundWindowWhilePlayingIsHarmless) {
+    VideoWindow window(320, 240);
+    Recorder recorder;
+    Vlc vlc(true);
+    ASSERT_TRUE(vlc.Open(MediaPath(L"h264.flv")));
+    vlc.Attach(&recorder);
+    libvlc_media_player_set_hwnd(vlc.player, window.child);
+    libvlc_media_player_play(vlc.player);
+    ASSERT_TRUE(WaitUntil([&] { return recorder.Count(libvlc_MediaPlayerTimeChanged) >= 3; }));
+    DestroyWindow(window.frame);
+    libvlc_time_t then = libvlc_media_player_get_time(vlc.player);
+    EXPECT_TRUE(WaitUntil([&] { return libvlc_media_player_get_time(vlc.player) > then + 1000; }));
+    EXPECT_EQ(vlc.State(), libvlc_Playing);
+
+    // Binding a new window afterwards works again.
+    VideoWindow second(320, 240);
+    libvlc_media_player_set_hwnd(vlc.player, second.child);
+    EXPECT_TRUE(WaitUntil([&] {
+        return !Screenshot(second.child).IsBlack(160, 120) &&
+               Screenshot(second.child).At(160, 120) != RGB(255, 255, 255);
+    }));
+    libvlc_media_player_stop(vlc.player);
+}
+
+}  // namespace

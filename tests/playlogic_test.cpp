@@ -1,0 +1,498 @@
+// The controller's decisions, with engine doubles that a test scripts (a failing init, a refused file, a
+// state), over the real video area and a real folder of files in the real playlist.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+#include "AppGlobals.h"
+#include "PlayLogic.h"
+#include "PlayWnd.h"
+#include <vlc/vlc.h>
+
+namespace {
+
+struct Script {
+    std::set<PlayerType> failInit;
+    std::set<std::wstring> refuse;  // file names whose open fails
+    bool stuckPlaying = false;      // stop and pause leave the engine playing
+};
+Script script;
+
+class FakeEngine;
+std::vector<FakeEngine*> liveEngines;
+std::vector<PlayerType> madeTypes;
+
+std::wstring NameOf(const std::wstring& path) {
+    size_t slash = path.find_last_of(L'\\');
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+// Behaves like an engine: open loads (state 1, time 0), play needs something loaded, stop reaches state
+// 5 and, for the SWF type, unloads the movie as the SWF library does.
+class FakeEngine : public MediaPlayer {
+  public:
+    explicit FakeEngine(PlayerType kind) : kind(kind) { liveEngines.push_back(this); }
+    ~FakeEngine() override { liveEngines.erase(std::find(liveEngines.begin(), liveEngines.end(), this)); }
+
+    PlayerType type() override { return kind; }
+    bool init(HWND) override { return !script.failInit.count(kind); }
+    void release() override { released = true; }
+    bool open(const wchar_t* path) override {
+        opens.push_back(NameOf(path));
+        if (script.refuse.count(NameOf(path)))
+            return false;
+        loaded = NameOf(path);
+        state = kStateOpening;
+        time = 0;
+        return true;
+    }
+    void play() override {
+        if (!loaded.empty())
+            state = kStatePlaying;
+    }
+    bool isPlaying() override { return state == kStatePlaying; }
+    void pause() override {
+        if (!script.stuckPlaying)
+            state = kStatePaused;
+    }
+    void stop() override {
+        ++stops;
+        if (script.stuckPlaying)
+            return;
+        state = kStateStopped;
+        if (kind == kPlayerSwf)
+            loaded.clear();
+    }
+    MediaTime getTime() override { return time; }
+    MediaTime getLength() override { return length; }
+    void setTime(MediaTime t) override { seekedTo = t; }
+    VolumeLevel getVolume() override { return volume; }
+    bool setVolume(VolumeLevel level) override {
+        volume = level;
+        ++volumeCalls;
+        return true;
+    }
+    PlayerState getState() override { return state; }
+    void setWindow(HWND window) override { this->window = window; }
+    bool isMuted() override { return muted; }
+    void toggleMute() override {
+        muted = !muted;
+        ++muteCalls;
+    }
+
+    PlayerType kind;
+    bool released = false;
+    std::vector<std::wstring> opens;
+    std::wstring loaded;
+    PlayerState state = kStateNothing;
+    MediaTime time = 0;
+    MediaTime length = 0;
+    MediaTime seekedTo = -1;
+    VolumeLevel volume = 100;
+    bool muted = false;
+    int stops = 0;
+    int volumeCalls = 0;
+    int muteCalls = 0;
+    HWND window = nullptr;
+};
+
+MediaPlayer* MakeFakeEngine(PlayerType type) {
+    madeTypes.push_back(type);
+    if (type != kPlayerVlc && type != kPlayerSwf)
+        return nullptr;
+    return new FakeEngine(type);
+}
+
+LRESULT CALLBACK TestMainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+class PlayLogicTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        script = Script();
+        madeTypes.clear();
+        HINSTANCE instance = GetModuleHandleW(nullptr);
+        WNDCLASSEXW wc = {sizeof(wc)};
+        wc.lpfnWndProc = TestMainProc;
+        wc.hInstance = instance;
+        wc.lpszClassName = L"PlayLogicTest_Main";
+        RegisterClassExW(&wc);
+        ZeroMemory(&AppGlobals, sizeof(AppGlobals));
+        AppGlobals.instance = instance;
+        AppGlobals.mainWindow = CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr,
+                                                nullptr, instance, nullptr);
+        ASSERT_NE(AppGlobals.mainWindow, nullptr);
+        logic = new PlayLogic;
+        AppGlobals.playLogic = logic;
+        AppGlobals.playWnd = PlayWnd::instance();
+        ASSERT_TRUE(AppGlobals.playWnd->createHost(instance, AppGlobals.mainWindow));
+        MakeEngine = MakeFakeEngine;
+
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        folder = std::wstring(temp) + L"playlogic_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+                 std::to_wstring(GetTickCount()) + L"\\";
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    }
+
+    void TearDown() override {
+        delete logic;
+        AppGlobals.playLogic = nullptr;
+        if (AppGlobals.playWnd)
+            AppGlobals.playWnd->destroyWindows();
+        PlayWnd::destroyInstance();
+        DestroyWindow(AppGlobals.mainWindow);
+        ZeroMemory(&AppGlobals, sizeof(AppGlobals));
+        MakeEngine = MakeDefaultEngine;
+        for (const std::wstring& name : files)
+            DeleteFileW((folder + name).c_str());
+        RemoveDirectoryW(folder.c_str());
+        EXPECT_TRUE(liveEngines.empty()) << "an engine was not deleted";
+    }
+
+    std::wstring makeFile(const std::wstring& name) {
+        std::wstring path = folder + name;
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        EXPECT_NE(file, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        WriteFile(file, "FLV", 3, &written, nullptr);
+        CloseHandle(file);
+        files.push_back(name);
+        return path;
+    }
+
+    // What the open road does, without its message box: open, play, and the folder as the playlist.
+    bool openFile(const std::wstring& name) {
+        std::wstring path = folder + name;
+        logic->stop();
+        if (!logic->openPath(path.c_str()))
+            return false;
+        logic->play();
+        logic->getPlaylist().loadFolder(path);
+        return true;
+    }
+
+    FakeEngine* engine() { return static_cast<FakeEngine*>(logic->player); }
+
+    std::vector<std::wstring> playlistNames() {
+        std::vector<std::wstring> names;
+        for (int i = 0; i < logic->getPlaylist().count(); ++i)
+            names.push_back(NameOf(logic->getPlaylist().pathAt(i)));
+        return names;
+    }
+
+    PlayLogic* logic = nullptr;
+    std::wstring folder;
+    std::vector<std::wstring> files;
+};
+
+using Names = std::vector<std::wstring>;
+
+TEST(PlayerTypeForFileTest, PicksTheEngineByTheWholeExtension) {
+    const struct {
+        const wchar_t* path;
+        PlayerType type;
+    } cases[] = {
+        {L"C:\\m\\movie.swf", kPlayerSwf},
+        {L"C:\\m\\movie.SwF", kPlayerSwf},
+        {L"C:\\m\\movie.fla", kPlayerSwf},
+        {L"C:\\m\\clip.flv", kPlayerVlc},
+        {L"C:\\m\\movie.swfx", kPlayerVlc},
+        {L"C:\\m\\movie.xswf", kPlayerVlc},
+        {L"C:\\m\\movie", kPlayerVlc},
+        {L"C:\\m\\movie.", kPlayerVlc},
+        {L"C:\\m.swf\\movie", kPlayerVlc},
+        {L"C:\\a.swf\\clip.swf", kPlayerSwf},
+        {L"", kPlayerVlc},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PlayerTypeForFile(c.path), c.type) << c.path;
+}
+
+// Playlist files a.flv, b.flv, c.flv; the current one, the refused ones and the step vary.
+TEST_F(PlayLogicTest, NavigateWrapsAndDropsItemsThatFailToOpen) {
+    const struct {
+        const wchar_t* current;
+        int step;
+        std::set<std::wstring> refused;
+        const wchar_t* expectPlaying;  // null: nothing plays
+        Names expectList;
+    } cases[] = {
+        {L"c.flv", +1, {}, L"a.flv", {L"a.flv", L"b.flv", L"c.flv"}},
+        {L"a.flv", -1, {}, L"c.flv", {L"a.flv", L"b.flv", L"c.flv"}},
+        {L"a.flv", +1, {}, L"b.flv", {L"a.flv", L"b.flv", L"c.flv"}},
+        {L"a.flv", +1, {L"b.flv"}, L"c.flv", {L"a.flv", L"c.flv"}},
+        {L"c.flv", -1, {L"b.flv"}, L"a.flv", {L"a.flv", L"c.flv"}},
+        {L"a.flv", -1, {L"c.flv", L"b.flv"}, L"a.flv", {L"a.flv"}},
+        {L"a.flv", +1, {L"b.flv", L"c.flv", L"a.flv"}, nullptr, {}},
+    };
+    makeFile(L"a.flv");
+    makeFile(L"b.flv");
+    makeFile(L"c.flv");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "current " << std::string(c.current, c.current + 5) << " step " << c.step
+                                        << " refused " << c.refused.size());
+        script.refuse.clear();
+        ASSERT_TRUE(openFile(c.current));
+        engine()->time = 1000;
+        script.refuse = c.refused;
+        logic->navigate(c.step);
+        EXPECT_EQ(playlistNames(), c.expectList);
+        if (c.expectPlaying) {
+            EXPECT_EQ(engine()->loaded, c.expectPlaying);
+            EXPECT_EQ(logic->getState(), kStatePlaying);
+            EXPECT_EQ(NameOf(logic->currentPath), c.expectPlaying);
+            EXPECT_EQ(logic->getCurrentTitle(), std::wstring(c.expectPlaying));
+            EXPECT_EQ(NameOf(logic->getPlaylist().pathAt(logic->getPlaylist().currentIndex())), c.expectPlaying);
+        } else {
+            EXPECT_EQ(logic->getPlaylist().count(), 0);
+            EXPECT_NE(logic->getState(), kStatePlaying);
+        }
+    }
+}
+
+TEST_F(PlayLogicTest, NavigateDoesNothingWithoutTwoItemsAndACurrentOne) {
+    makeFile(L"only.flv");
+    ASSERT_TRUE(openFile(L"only.flv"));
+    engine()->time = 1000;
+    logic->navigate(+1);
+    EXPECT_EQ(engine()->stops, 0);
+    EXPECT_EQ(logic->getState(), kStatePlaying);
+
+    makeFile(L"other.flv");
+    logic->getPlaylist().loadFolder(folder + L"none.flv");  // two items, none current
+    ASSERT_EQ(logic->getPlaylist().count(), 2);
+    logic->navigate(+1);
+    EXPECT_EQ(engine()->stops, 0);
+    EXPECT_EQ(engine()->loaded, L"only.flv");
+}
+
+// A file that has just started and shows no time yet is not skipped by a second press.
+TEST_F(PlayLogicTest, NavigateIgnoresAFileThatHasJustStarted) {
+    makeFile(L"a.flv");
+    makeFile(L"b.flv");
+    ASSERT_TRUE(openFile(L"a.flv"));
+    engine()->time = 0;
+    logic->navigate(+1);
+    EXPECT_EQ(engine()->loaded, L"a.flv");
+    EXPECT_EQ(engine()->stops, 0);
+}
+
+TEST_F(PlayLogicTest, TheEndOfAnItemMovesOnExceptAfterTheLast) {
+    makeFile(L"a.flv");
+    makeFile(L"b.flv");
+    ASSERT_TRUE(openFile(L"a.flv"));
+    engine()->time = 2000;
+    engine()->state = kStateEnded;
+    logic->timerProc();
+    EXPECT_EQ(engine()->loaded, L"b.flv");
+    EXPECT_EQ(logic->getState(), kStatePlaying);
+
+    engine()->time = 2000;
+    engine()->state = kStateEnded;
+    logic->timerProc();
+    EXPECT_EQ(logic->getState(), kStateStopped);
+    EXPECT_EQ(engine()->loaded, L"b.flv");
+    EXPECT_EQ(NameOf(logic->currentPath), L"b.flv");
+    EXPECT_EQ(logic->getPlaylist().currentIndex(), 1);
+}
+
+TEST_F(PlayLogicTest, SeekTargets) {
+    const struct {
+        PlayerState state;
+        MediaTime time, length;
+        int direction;
+        bool moved;
+        MediaTime target;
+    } cases[] = {
+        {kStatePlaying, 3000, 6000, +1, true, 6000}, {kStatePlaying, 3000, 60000, +1, true, 8000},
+        {kStatePaused, 3000, 0, +1, true, 0},        {kStatePlaying, 5000, 60000, -1, true, 0},
+        {kStatePlaying, 4000, 60000, -1, true, 0},   {kStatePlaying, 12000, 60000, -1, true, 7000},
+        {kStatePlaying, 0, 60000, +1, false, -1},    {kStateStopped, 3000, 60000, +1, false, -1},
+        {kStateOpening, 3000, 60000, -1, false, -1},
+    };
+    makeFile(L"a.flv");
+    ASSERT_TRUE(openFile(L"a.flv"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "state " << c.state << " time " << c.time << " length " << c.length
+                                        << " direction " << c.direction);
+        engine()->state = c.state;
+        engine()->time = c.time;
+        engine()->length = c.length;
+        engine()->seekedTo = -1;
+        EXPECT_EQ(logic->seek(c.direction), c.moved);
+        EXPECT_EQ(engine()->seekedTo, c.target);
+    }
+}
+
+TEST_F(PlayLogicTest, SeekWithoutAnEngineFails) {
+    EXPECT_FALSE(logic->seek(+1));
+}
+
+TEST_F(PlayLogicTest, VolumeIsClampedAndAStepWhileMutedStartsFromSilence) {
+    const struct {
+        bool muted;
+        int volume;
+        int step;  // 0: setVolume(level) instead
+        int level;
+        int expect;
+    } cases[] = {
+        {false, 50, 0, -5, 0}, {false, 50, 0, 150, 100}, {true, 50, 0, 40, 40}, {true, 70, +1, 0, 10},
+        {true, 70, -1, 0, 0},  {false, 100, +1, 0, 100}, {false, 0, -1, 0, 0},  {false, 55, +1, 0, 65},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "muted " << c.muted << " volume " << c.volume << " step " << c.step
+                                        << " level " << c.level);
+        logic->muted = c.muted;
+        logic->volume = c.volume;
+        if (c.step)
+            logic->stepVolume(c.step);
+        else
+            logic->setVolume(c.level);
+        EXPECT_EQ(logic->getVolume(), c.expect);
+        EXPECT_FALSE(logic->isMuted());
+    }
+}
+
+// Mute and volume reach the libvlc engine only while it plays or is paused; the next play applies them.
+TEST_F(PlayLogicTest, MuteWhileStoppedWaitsForTheNextPlay) {
+    makeFile(L"a.flv");
+    ASSERT_TRUE(openFile(L"a.flv"));
+    logic->stop();
+    int muteCalls = engine()->muteCalls;
+    logic->toggleMute();
+    logic->setVolume(30);
+    logic->toggleMute();
+    EXPECT_TRUE(logic->isMuted());
+    EXPECT_EQ(engine()->muteCalls, muteCalls);
+    EXPECT_FALSE(engine()->muted);
+    EXPECT_EQ(engine()->volume, 100);
+
+    logic->play();
+    EXPECT_TRUE(engine()->muted);
+    logic->toggleMute();
+    EXPECT_FALSE(engine()->muted);
+    EXPECT_EQ(engine()->volume, 30);
+}
+
+// The SWF engine has no mute of its own: muting it means volume 0.
+TEST_F(PlayLogicTest, MutingAMovieSetsItsVolumeToZero) {
+    makeFile(L"m.swf");
+    ASSERT_TRUE(openFile(L"m.swf"));
+    ASSERT_EQ(engine()->kind, kPlayerSwf);
+    logic->setVolume(40);
+    EXPECT_EQ(engine()->volume, 40);
+    logic->toggleMute();
+    EXPECT_EQ(engine()->volume, 0);
+    EXPECT_EQ(engine()->muteCalls, 0);
+    logic->toggleMute();
+    EXPECT_EQ(engine()->volume, 40);
+}
+
+TEST_F(PlayLogicTest, AnEngineWhoseInitFailsIsDropped) {
+    makeFile(L"a.flv");
+    script.failInit = {kPlayerVlc};
+    EXPECT_FALSE(logic->openPath((folder + L"a.flv").c_str()));
+    EXPECT_EQ(logic->player, nullptr);
+    EXPECT_TRUE(liveEngines.empty());
+    EXPECT_EQ(logic->getPlayerType(), kPlayerVlc);
+    EXPECT_TRUE(logic->currentPath.empty());
+}
+
+// After a file of the other type fails to open, a file of the first type gets a new engine and video
+// window of its own type.
+TEST_F(PlayLogicTest, AFailedOpenOfTheOtherTypeLeavesANewEngineForTheFirstType) {
+    makeFile(L"a.flv");
+    makeFile(L"b.swf");
+    makeFile(L"c.flv");
+    ASSERT_TRUE(openFile(L"a.flv"));
+
+    script.refuse = {L"b.swf"};
+    logic->stop();
+    EXPECT_FALSE(logic->openPath((folder + L"b.swf").c_str()));
+    ASSERT_NE(engine(), nullptr);
+    EXPECT_EQ(engine()->kind, kPlayerSwf);
+    EXPECT_EQ(logic->getPlayerType(), kPlayerSwf);
+    EXPECT_EQ(NameOf(logic->currentPath), L"a.flv");
+
+    ASSERT_TRUE(openFile(L"c.flv"));
+    EXPECT_EQ(madeTypes, (std::vector<PlayerType>{kPlayerVlc, kPlayerSwf, kPlayerVlc}));
+    EXPECT_EQ(engine()->kind, kPlayerVlc);
+    EXPECT_EQ(engine()->loaded, L"c.flv");
+    EXPECT_EQ(logic->getPlayerType(), kPlayerVlc);
+    EXPECT_TRUE(IsWindow(AppGlobals.playWnd->videoWindow));
+    EXPECT_EQ(engine()->window, AppGlobals.playWnd->videoWindow);
+}
+
+// An engine that is kept for the next file of its type draws into the video window that is there now.
+TEST_F(PlayLogicTest, AKeptEngineIsGivenAReplacedVideoWindow) {
+    makeFile(L"a.flv");
+    makeFile(L"b.flv");
+    ASSERT_TRUE(openFile(L"a.flv"));
+    FakeEngine* first = engine();
+    AppGlobals.playWnd->destroyVideoWindow();
+    ASSERT_TRUE(openFile(L"b.flv"));
+    EXPECT_EQ(engine(), first);
+    EXPECT_TRUE(IsWindow(AppGlobals.playWnd->videoWindow));
+    EXPECT_EQ(first->window, AppGlobals.playWnd->videoWindow);
+}
+
+TEST_F(PlayLogicTest, PlayAfterStopReopensAMovie) {
+    makeFile(L"m.swf");
+    ASSERT_TRUE(openFile(L"m.swf"));
+    logic->stop();
+    ASSERT_TRUE(engine()->loaded.empty());
+    logic->play();
+    EXPECT_EQ(logic->getState(), kStatePlaying);
+    EXPECT_EQ(engine()->loaded, L"m.swf");
+    EXPECT_EQ(engine()->opens, (Names{L"m.swf", L"m.swf"}));
+}
+
+TEST_F(PlayLogicTest, PlayWithoutAnEngineReopensTheLastFileOrStops) {
+    logic->play();
+    EXPECT_EQ(logic->player, nullptr);
+
+    makeFile(L"a.flv");
+    ASSERT_TRUE(openFile(L"a.flv"));
+    logic->releasePlayer();
+    logic->play();
+    ASSERT_NE(engine(), nullptr);
+    EXPECT_EQ(engine()->loaded, L"a.flv");
+    EXPECT_EQ(logic->getState(), kStatePlaying);
+}
+
+// An engine that never leaves "playing" must not hold the user-interface thread for good.
+TEST_F(PlayLogicTest, PauseAndStopGiveUpOnAnEngineThatKeepsPlaying) {
+    makeFile(L"a.flv");
+    ASSERT_TRUE(openFile(L"a.flv"));
+    script.stuckPlaying = true;
+    logic->pause();
+    logic->stop();
+    EXPECT_EQ(engine()->stops, 1);
+    EXPECT_TRUE(logic->isPlaying());
+}
+
+TEST_F(PlayLogicTest, EventsApplyTheVolumeUntilTheTeardownShutsThemOff) {
+    makeFile(L"a.flv");
+    ASSERT_TRUE(openFile(L"a.flv"));
+    logic->volume = 60;
+    libvlc_event_t event = {};
+    event.type = libvlc_MediaPlayerEndReached;
+    handleProc(&event, nullptr);
+    EXPECT_EQ(engine()->volumeCalls, 0);
+    EXPECT_EQ(logic->getState(), kStatePlaying);
+
+    event.type = libvlc_MediaPlayerPlaying;
+    handleProc(&event, nullptr);
+    EXPECT_EQ(engine()->volume, 60);
+
+    logic->volume = 20;
+    logic->closeEvents();
+    handleProc(&event, nullptr);
+    EXPECT_EQ(engine()->volume, 60);
+}
+
+}  // namespace
