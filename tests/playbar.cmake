@@ -1,5 +1,5 @@
 vantrel_test(playbar_test TIER win32
-    SOURCES playbar_test.cpp tmp_stubs_bar.cpp $<TARGET_OBJECTS:vantrel_res>
+    SOURCES playbar_test.cpp $<TARGET_OBJECTS:vantrel_res>
     LIBS vantrel_core
     # its auto-hide cases move the one cursor of the desktop
     PROPERTIES RESOURCE_LOCK vantrel_cursor)

@@ -187,10 +187,17 @@ class PlayBarTest : public ::testing::Test {
         logic_->player = engine_;
         return engine_;
     }
+    // The playlist only takes files that open for reading: one real file, added as often as needed.
     void setPlaylist(int items, int current) {
+        wchar_t folder[MAX_PATH];
+        GetTempPathW(MAX_PATH, folder);
+        std::wstring clip = std::wstring(folder) + L"playbar_test_clip.flv";
+        HANDLE file = CreateFileW(clip.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        CloseHandle(file);
         logic_->playlist.clear();
         for (int i = 0; i < items; ++i)
-            logic_->playlist.addFile(L"Z:\\media\\clip.flv", i == current);
+            ASSERT_EQ(logic_->playlist.addFile(clip.c_str(), i == current), i);
     }
     // The next WM_SIZE or WM_COMMAND posted to the main window.
     bool takePosted(UINT message, MSG* out) { return PeekMessageW(out, main_, message, message, PM_REMOVE) != FALSE; }
