@@ -10,6 +10,7 @@
 #include <commctrl.h>
 #include <new>
 #include "AppGlobals.h"
+#include "GWindow.h"
 #include "Hyperlink.h"
 #include "MainWnd.h"
 #include "PlayBar.h"
@@ -39,20 +40,6 @@ ULONG_PTR GdiplusToken = 0;
 // The whole command-line tail is one path, unquoted and without options; it counts only if it opens.
 bool CommandLineNamesFile(const wchar_t* commandLine) {
     return commandLine && lstrlenW(commandLine) > 0 && IsReadableFile(commandLine);
-}
-
-void RegisterMainWindowClass(HINSTANCE instance) {
-    WNDCLASSEXW existing = {sizeof(existing)};
-    if (GetClassInfoExW(instance, kMainWindowClass, &existing))
-        return;
-    WNDCLASSEXW wc = {sizeof(wc)};
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = MainWndProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kMainWindowClass;
-    RegisterClassExW(&wc);
 }
 
 // Every message of the thread goes to the accelerators first, so the keys work wherever the focus is:
@@ -106,7 +93,7 @@ int RunPlayer(HINSTANCE instance, const wchar_t* commandLine, int showCommand) {
         AppExit();
         return 0;
     }
-    RegisterMainWindowClass(instance);
+    RegisterWindowClass(instance, kMainWindowClass, MainWndProc, 0);  // its result is not tested
     if (!InitMainWindow(instance, showCommand))
         return 0;
     // Tested again: the file may have gone while the window was made.
