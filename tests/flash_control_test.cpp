@@ -499,6 +499,58 @@ TEST_F(FlashControlTest, RightButtonOpensTheControlsMenu) {
     EXPECT_EQ(g_lastMenuItem, L"About Flash stand-in");
 }
 
+// A host that subclasses the control's window the way the SWF library does (read and set the procedure
+// through the ANSI calls, forward with CallWindowProcW, keep the right button away): the control's menu
+// stays shut, and everything else still reaches the control.
+WNDPROC g_controlProc;
+
+LRESULT CALLBACK HostSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_RBUTTONDOWN || msg == WM_RBUTTONUP)
+        return 0;
+    return CallWindowProcW(g_controlProc, hwnd, msg, wParam, lParam);
+}
+
+TEST_F(FlashControlTest, SubclassedByTheHostTheMenuStaysShut) {
+    HWND control = Activate();
+    g_controlProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(control, GWLP_WNDPROC));
+    SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HostSubclass));
+    g_menuOwner = control;
+    g_sawMenu = false;
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, WatchMenu, nullptr, GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+    UINT_PTR fallback = SetTimer(nullptr, 0, 5000, CloseAnyMenu);
+
+    swf::MovieSpec spec;
+    spec.frameCount = 10;
+    spec.showFrames = 10;
+    spec.frameRate = 60 << 8;
+    spec.background = 0x00FF00;
+    ASSERT_EQ(PutString(disp_, kMovie, Movie(spec)), S_OK);
+    PostMessageW(control, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(20, 20));
+    PostMessageW(control, WM_RBUTTONUP, 0, MAKELPARAM(20, 20));
+    // The control still paints through the subclass: its picture goes green.
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 320, 240);
+    HGDIOBJ old = SelectObject(mem, bitmap);
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT);
+            return GetPixel(mem, 160, 120) == RGB(0, 255, 0);
+        },
+        10000));
+    SelectObject(mem, old);
+    DeleteObject(bitmap);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    // Let the posted clicks through the queue before looking.
+    PostMessageW(control, WM_NULL, 0, 0);
+    PumpUntil([&] { return !GetQueueStatus(QS_POSTMESSAGE); }, 2000);
+    EXPECT_FALSE(g_sawMenu);
+    UnhookWindowsHookEx(hook);
+    KillTimer(nullptr, fallback);
+}
+
 // Damaged movies: none may crash the control or make it allocate what the file merely declares.
 TEST_F(FlashControlTest, MalformedMoviesLoadNothingOrWhatCanBeRead) {
     Activate();
