@@ -70,8 +70,8 @@ class FlashControlTest : public ::testing::Test {
         return hwnd;
     }
 
-    std::wstring Movie(const swf::MovieSpec& spec, const wchar_t* name = L"movie.swf") {
-        return temp_.Write(name, swf::WriteMovie(spec));
+    std::wstring Movie(const swf::MovieOptions& opts, const wchar_t* name = L"movie.swf") {
+        return temp_.Write(name, swf::WriteMovie(opts));
     }
 
     HWND host_ = nullptr;
@@ -129,23 +129,23 @@ TEST_F(FlashControlTest, LoadsMoviesAndReportsTheirFrames) {
     Activate();
     struct Case {
         const char* what;
-        swf::MovieSpec spec;
+        swf::MovieOptions opts;
         LONG totalFrames;
     };
-    swf::MovieSpec plain;
+    swf::MovieOptions plain;
     plain.frameCount = 24;
     plain.showFrames = 24;
-    swf::MovieSpec packed = plain;
+    swf::MovieOptions packed = plain;
     packed.compressed = true;
     packed.frameCount = 60;
     packed.showFrames = 60;
-    swf::MovieSpec longTags = plain;
+    swf::MovieOptions longTags = plain;
     longTags.longTagHeaders = true;
     longTags.background = 0x123456;
     const Case cases[] = {{"FWS", plain, 24}, {"CWS", packed, 60}, {"long tag headers", longTags, 24}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        std::wstring path = Movie(c.spec);
+        std::wstring path = Movie(c.opts);
         ASSERT_EQ(PutString(disp_, kMovie, path), S_OK);
         EXPECT_EQ(GetString(disp_, kMovie), path);
         EXPECT_EQ(GetInt(disp_, kTotalFrames), c.totalFrames);
@@ -174,11 +174,11 @@ TEST_F(FlashControlTest, BundledSamplesLoad) {
 
 TEST_F(FlashControlTest, FrameClockAdvancesAndLoops) {
     Activate();
-    swf::MovieSpec spec;
-    spec.frameCount = 10;
-    spec.showFrames = 10;
-    spec.frameRate = 60 << 8;
-    ASSERT_EQ(PutString(disp_, kMovie, Movie(spec)), S_OK);
+    swf::MovieOptions opts;
+    opts.frameCount = 10;
+    opts.showFrames = 10;
+    opts.frameRate = 60 << 8;
+    ASSERT_EQ(PutString(disp_, kMovie, Movie(opts)), S_OK);
     ASSERT_EQ(PutBool(disp_, kPlaying, true), S_OK);
     // Watch the position: it must reach the last frame and then come back to the start.
     LONG highest = -1;
@@ -209,10 +209,10 @@ TEST_F(FlashControlTest, FrameClockAdvancesAndLoops) {
 }
 
 TEST_F(FlashControlTest, FrameNumPutGoesToTheFrameClamped) {
-    swf::MovieSpec spec;
-    spec.frameCount = 24;
-    spec.showFrames = 24;
-    ASSERT_EQ(PutString(disp_, kMovie, Movie(spec)), S_OK);
+    swf::MovieOptions opts;
+    opts.frameCount = 24;
+    opts.showFrames = 24;
+    ASSERT_EQ(PutString(disp_, kMovie, Movie(opts)), S_OK);
     ASSERT_EQ(PutBool(disp_, kPlaying, false), S_OK);
     const struct {
         LONG put;
@@ -232,10 +232,10 @@ TEST_F(FlashControlTest, FrameNumPutGoesToTheFrameClamped) {
 
 TEST_F(FlashControlTest, EmptyMovieUnloads) {
     Activate();
-    swf::MovieSpec spec;
-    spec.frameCount = 5;
-    spec.showFrames = 5;
-    ASSERT_EQ(PutString(disp_, kMovie, Movie(spec)), S_OK);
+    swf::MovieOptions opts;
+    opts.frameCount = 5;
+    opts.showFrames = 5;
+    ASSERT_EQ(PutString(disp_, kMovie, Movie(opts)), S_OK);
     ASSERT_EQ(GetInt(disp_, kTotalFrames), 5);
     ASSERT_EQ(PutString(disp_, kMovie, L""), S_OK);
     EXPECT_EQ(GetString(disp_, kMovie), L"");
@@ -254,10 +254,10 @@ TEST_F(FlashControlTest, EmptyMovieUnloads) {
 }
 
 TEST_F(FlashControlTest, PlayingAndIsPlayingAgree) {
-    swf::MovieSpec spec;
-    spec.frameCount = 5;
-    spec.showFrames = 5;
-    ASSERT_EQ(PutString(disp_, kMovie, Movie(spec)), S_OK);
+    swf::MovieOptions opts;
+    opts.frameCount = 5;
+    opts.showFrames = 5;
+    ASSERT_EQ(PutString(disp_, kMovie, Movie(opts)), S_OK);
     for (bool playing : {false, true, false}) {
         ASSERT_EQ(PutBool(disp_, kPlaying, playing), S_OK);
         EXPECT_EQ(GetBool(disp_, kPlaying), playing);
@@ -282,9 +282,9 @@ TEST_F(FlashControlTest, DisplayPropertiesKeepWhatIsPut) {
     EXPECT_EQ(GetInt(disp_, kBackgroundColor), 0);
 
     // A colour put before the movie overrides the movie's own, until -1 gives it back.
-    swf::MovieSpec spec;
-    spec.background = 0x336699;
-    ASSERT_EQ(PutString(disp_, kMovie, Movie(spec)), S_OK);
+    swf::MovieOptions opts;
+    opts.background = 0x336699;
+    ASSERT_EQ(PutString(disp_, kMovie, Movie(opts)), S_OK);
     EXPECT_EQ(GetInt(disp_, kBackgroundColor), 0);
     EXPECT_EQ(PutInt(disp_, kBackgroundColor, -1), S_OK);
     EXPECT_EQ(GetInt(disp_, kBackgroundColor), 0x336699);
@@ -314,10 +314,10 @@ TEST_F(FlashControlTest, NamesAndArgumentsAreChecked) {
     EXPECT_EQ(disp_->GetIDsOfNames(IID_NULL, &unknown, 1, 0, &id), DISP_E_UNKNOWNNAME);
     EXPECT_EQ(id, DISPID_UNKNOWN);
 
-    swf::MovieSpec spec;
-    spec.frameCount = 24;
-    spec.showFrames = 24;
-    ASSERT_EQ(PutString(disp_, kMovie, Movie(spec)), S_OK);
+    swf::MovieOptions opts;
+    opts.frameCount = 24;
+    opts.showFrames = 24;
+    ASSERT_EQ(PutString(disp_, kMovie, Movie(opts)), S_OK);
     ASSERT_EQ(PutBool(disp_, kPlaying, false), S_OK);
 
     // What a container may pass is coerced.
@@ -385,11 +385,11 @@ TEST_F(FlashControlTest, DrawsAndSizesWithoutAWindow) {
     EXPECT_TRUE(IsEqualCLSID(clsid, kFlashClsid));
     persist->Release();
 
-    swf::MovieSpec spec;
-    spec.width = 14400;  // ten inches in twips, 25400 HIMETRIC
-    spec.height = 1440;  // one inch
-    spec.background = 0x204080;
-    ASSERT_EQ(PutString(disp_, kMovie, Movie(spec)), S_OK);
+    swf::MovieOptions opts;
+    opts.width = 14400;  // ten inches in twips, 25400 HIMETRIC
+    opts.height = 1440;  // one inch
+    opts.background = 0x204080;
+    ASSERT_EQ(PutString(disp_, kMovie, Movie(opts)), S_OK);
     IViewObject2* view = nullptr;
     ASSERT_EQ(ole_->QueryInterface(IID_IViewObject2, reinterpret_cast<void**>(&view)), S_OK);
     SIZEL extent = {};
@@ -422,10 +422,10 @@ TEST_F(FlashControlTest, DrawsAndSizesWithoutAWindow) {
 
 TEST_F(FlashControlTest, WindowDestroyedByTheHostIsSafe) {
     HWND control = Activate();
-    swf::MovieSpec spec;
-    spec.frameCount = 5;
-    spec.showFrames = 5;
-    ASSERT_EQ(PutString(disp_, kMovie, Movie(spec)), S_OK);
+    swf::MovieOptions opts;
+    opts.frameCount = 5;
+    opts.showFrames = 5;
+    ASSERT_EQ(PutString(disp_, kMovie, Movie(opts)), S_OK);
     ASSERT_TRUE(DestroyWindow(control));
     EXPECT_EQ(ControlWindow(), nullptr);
     // The object goes on without its window, and a new activation makes a new one.
@@ -499,6 +499,58 @@ TEST_F(FlashControlTest, RightButtonOpensTheControlsMenu) {
     EXPECT_EQ(g_lastMenuItem, L"About Flash stand-in");
 }
 
+// A host that subclasses the control's window the way the SWF library does (read and set the procedure
+// through the ANSI calls, forward with CallWindowProcW, keep the right button away): the control's menu
+// stays shut, and everything else still reaches the control.
+WNDPROC g_controlProc;
+
+LRESULT CALLBACK HostSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_RBUTTONDOWN || msg == WM_RBUTTONUP)
+        return 0;
+    return CallWindowProcW(g_controlProc, hwnd, msg, wParam, lParam);
+}
+
+TEST_F(FlashControlTest, SubclassedByTheHostTheMenuStaysShut) {
+    HWND control = Activate();
+    g_controlProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(control, GWLP_WNDPROC));
+    SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HostSubclass));
+    g_menuOwner = control;
+    g_sawMenu = false;
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, WatchMenu, nullptr, GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+    UINT_PTR fallback = SetTimer(nullptr, 0, 5000, CloseAnyMenu);
+
+    swf::MovieOptions opts;
+    opts.frameCount = 10;
+    opts.showFrames = 10;
+    opts.frameRate = 60 << 8;
+    opts.background = 0x00FF00;
+    ASSERT_EQ(PutString(disp_, kMovie, Movie(opts)), S_OK);
+    PostMessageW(control, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(20, 20));
+    PostMessageW(control, WM_RBUTTONUP, 0, MAKELPARAM(20, 20));
+    // The control still paints through the subclass: its picture goes green.
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 320, 240);
+    HGDIOBJ old = SelectObject(mem, bitmap);
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT);
+            return GetPixel(mem, 160, 120) == RGB(0, 255, 0);
+        },
+        10000));
+    SelectObject(mem, old);
+    DeleteObject(bitmap);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    // Let the posted clicks through the queue before looking.
+    PostMessageW(control, WM_NULL, 0, 0);
+    PumpUntil([&] { return !GetQueueStatus(QS_POSTMESSAGE); }, 2000);
+    EXPECT_FALSE(g_sawMenu);
+    UnhookWindowsHookEx(hook);
+    KillTimer(nullptr, fallback);
+}
+
 // Damaged movies: none may crash the control or make it allocate what the file merely declares.
 TEST_F(FlashControlTest, MalformedMoviesLoadNothingOrWhatCanBeRead) {
     Activate();
@@ -508,18 +560,18 @@ TEST_F(FlashControlTest, MalformedMoviesLoadNothingOrWhatCanBeRead) {
         LONG maxFrames;  // 0: no movie
     };
     std::vector<Case> cases;
-    swf::MovieSpec base;
+    swf::MovieOptions base;
     base.frameCount = 30;
     base.showFrames = 30;
     base.background = 0x00FF00;
     for (bool compressed : {false, true}) {
-        swf::MovieSpec spec = base;
-        spec.compressed = compressed;
-        std::vector<uint8_t> whole = swf::WriteMovie(spec);
+        swf::MovieOptions opts = base;
+        opts.compressed = compressed;
+        std::vector<uint8_t> whole = swf::WriteMovie(opts);
         // The header ends after the RECT (the stage's 11000 twips need 15-bit fields), the rate and the
         // count: any cut before that end leaves no movie; later cuts leave at most the frames before the
         // cut. A cut in compressed data may or may not leave the header whole.
-        size_t headerEnd = 8 + swf::EncodeRect(15, 0, spec.width, 0, spec.height).size() + 4;
+        size_t headerEnd = 8 + swf::EncodeRect(15, 0, opts.width, 0, opts.height).size() + 4;
         for (size_t cut = 0; cut < whole.size(); ++cut) {
             std::vector<uint8_t> part(whole.begin(), whole.begin() + cut);
             bool noMovie = cut < 8 || (!compressed && cut < headerEnd);
@@ -535,7 +587,7 @@ TEST_F(FlashControlTest, MalformedMoviesLoadNothingOrWhatCanBeRead) {
         cases.push_back({compressed ? "CWS declaring 9 bytes" : "FWS declaring 9 bytes", tiny, 0});
     }
     std::vector<uint8_t> packed = swf::WriteMovie([&] {
-        swf::MovieSpec s = base;
+        swf::MovieOptions s = base;
         s.compressed = true;
         return s;
     }());
@@ -552,7 +604,7 @@ TEST_F(FlashControlTest, MalformedMoviesLoadNothingOrWhatCanBeRead) {
         std::copy(sig, sig + 3, bad.begin());
         cases.push_back({std::string("signature ") + sig, bad, 0});
     }
-    swf::MovieSpec zeroRate = base;
+    swf::MovieOptions zeroRate = base;
     zeroRate.frameRate = 0;
     cases.push_back({"zero frame rate", swf::WriteMovie(zeroRate), 30});
     std::vector<uint8_t> wideRect = swf::EncodeRect(31, -0x40000000, 0x3FFFFFFF, -1, 0x3FFFFFFF);

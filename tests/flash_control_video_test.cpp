@@ -65,12 +65,12 @@ TEST(FlashControlVideo, PaintsTheMovieColourOrTheHostsColour) {
     ASSERT_EQ(inPlace->GetWindow(&control), S_OK);
 
     TempFolder temp;
-    swf::MovieSpec blue;
+    swf::MovieOptions blue;
     blue.compressed = true;
     blue.frameCount = 60;
     blue.showFrames = 60;
     blue.background = 0x0000FF;
-    swf::MovieSpec plain;  // no SetBackgroundColor: the player's white
+    swf::MovieOptions plain;  // no SetBackgroundColor: the player's white
     const struct {
         const char* what;
         std::vector<uint8_t> movie;

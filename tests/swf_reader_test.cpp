@@ -14,9 +14,9 @@ swf::ReadStatus Read(const std::vector<uint8_t>& data, swf::MovieInfo* info) {
 TEST(SwfReader, ReadsHeaderAndTags) {
     struct Case {
         const char* what;
-        swf::MovieSpec spec;
+        swf::MovieOptions opts;
     };
-    swf::MovieSpec fws;
+    swf::MovieOptions fws;
     fws.version = 8;
     fws.width = 640 * 20;
     fws.height = 360 * 20;
@@ -24,15 +24,15 @@ TEST(SwfReader, ReadsHeaderAndTags) {
     fws.frameCount = 7;
     fws.showFrames = 7;
     fws.background = 0xFF8000;
-    swf::MovieSpec cws = fws;
+    swf::MovieOptions cws = fws;
     cws.compressed = true;
     cws.frameCount = 60;
     cws.showFrames = 60;
-    swf::MovieSpec longTags = fws;
+    swf::MovieOptions longTags = fws;
     longTags.longTagHeaders = true;
-    swf::MovieSpec noColour = fws;
+    swf::MovieOptions noColour = fws;
     noColour.background.reset();
-    swf::MovieSpec tinyStage = fws;
+    swf::MovieOptions tinyStage = fws;
     tinyStage.width = 1;
     tinyStage.height = 0;
     const Case cases[] = {
@@ -40,22 +40,22 @@ TEST(SwfReader, ReadsHeaderAndTags) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        std::vector<uint8_t> data = swf::WriteMovie(c.spec);
+        std::vector<uint8_t> data = swf::WriteMovie(c.opts);
         swf::MovieInfo info;
         ASSERT_EQ(Read(data, &info), swf::ReadStatus::Ok);
-        EXPECT_EQ(info.compression, c.spec.compressed ? swf::Compression::Zlib : swf::Compression::None);
-        EXPECT_EQ(info.version, c.spec.version);
+        EXPECT_EQ(info.compression, c.opts.compressed ? swf::Compression::Zlib : swf::Compression::None);
+        EXPECT_EQ(info.version, c.opts.version);
         EXPECT_EQ(info.frame.xMin, 0);
-        EXPECT_EQ(info.frame.xMax, c.spec.width);
+        EXPECT_EQ(info.frame.xMax, c.opts.width);
         EXPECT_EQ(info.frame.yMin, 0);
-        EXPECT_EQ(info.frame.yMax, c.spec.height);
-        EXPECT_EQ(info.frameRate, c.spec.frameRate);
-        EXPECT_EQ(info.headerFrameCount, c.spec.frameCount);
-        EXPECT_EQ(info.showFrames, c.spec.showFrames);
-        EXPECT_EQ(info.frameCount, c.spec.frameCount);
-        EXPECT_EQ(info.hasBackground, c.spec.background.has_value());
-        if (c.spec.background) {
-            EXPECT_EQ(info.background, *c.spec.background);
+        EXPECT_EQ(info.frame.yMax, c.opts.height);
+        EXPECT_EQ(info.frameRate, c.opts.frameRate);
+        EXPECT_EQ(info.headerFrameCount, c.opts.frameCount);
+        EXPECT_EQ(info.showFrames, c.opts.showFrames);
+        EXPECT_EQ(info.frameCount, c.opts.frameCount);
+        EXPECT_EQ(info.hasBackground, c.opts.background.has_value());
+        if (c.opts.background) {
+            EXPECT_EQ(info.background, *c.opts.background);
         }
     }
 }
@@ -90,11 +90,11 @@ TEST(SwfReader, FrameCountFromHeaderOrFrames) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        swf::MovieSpec spec;
-        spec.frameCount = c.header;
-        spec.showFrames = c.showFrames;
+        swf::MovieOptions opts;
+        opts.frameCount = c.header;
+        opts.showFrames = c.showFrames;
         swf::MovieInfo info;
-        ASSERT_EQ(Read(swf::WriteMovie(spec), &info), swf::ReadStatus::Ok);
+        ASSERT_EQ(Read(swf::WriteMovie(opts), &info), swf::ReadStatus::Ok);
         EXPECT_EQ(info.frameCount, c.expected);
     }
 }
@@ -102,13 +102,13 @@ TEST(SwfReader, FrameCountFromHeaderOrFrames) {
 TEST(SwfReader, CutMoviesKeepTheFramesRead) {
     for (bool compressed : {false, true}) {
         SCOPED_TRACE(compressed ? "CWS" : "FWS");
-        swf::MovieSpec spec;
-        spec.compressed = compressed;
-        spec.frameCount = 20;
-        spec.showFrames = 20;
-        spec.background = 0x010203;
-        std::vector<uint8_t> whole = swf::WriteMovie(spec);
-        size_t headerEnd = 8 + swf::EncodeRect(15, 0, spec.width, 0, spec.height).size() + 4;
+        swf::MovieOptions opts;
+        opts.compressed = compressed;
+        opts.frameCount = 20;
+        opts.showFrames = 20;
+        opts.background = 0x010203;
+        std::vector<uint8_t> whole = swf::WriteMovie(opts);
+        size_t headerEnd = 8 + swf::EncodeRect(15, 0, opts.width, 0, opts.height).size() + 4;
         uint32_t lastFrames = 0;
         for (size_t cut = 0; cut < whole.size(); ++cut) {
             SCOPED_TRACE(cut);
@@ -142,8 +142,8 @@ TEST(SwfReader, CutMoviesKeepTheFramesRead) {
 }
 
 TEST(SwfReader, RefusesWhatIsNoMovie) {
-    swf::MovieSpec spec;
-    std::vector<uint8_t> good = swf::WriteMovie(spec);
+    swf::MovieOptions opts;
+    std::vector<uint8_t> good = swf::WriteMovie(opts);
     const struct {
         const char* what;
         size_t offset;
@@ -172,33 +172,33 @@ TEST(SwfReader, RefusesWhatIsNoMovie) {
 TEST(SwfReader, DeclaredLengthOnlyShortens) {
     for (bool compressed : {false, true}) {
         SCOPED_TRACE(compressed ? "CWS" : "FWS");
-        swf::MovieSpec spec;
-        spec.compressed = compressed;
-        spec.frameCount = 40;
-        spec.showFrames = 40;
-        spec.declaredLength = 0xFFFFFFFF;
+        swf::MovieOptions opts;
+        opts.compressed = compressed;
+        opts.frameCount = 40;
+        opts.showFrames = 40;
+        opts.declaredLength = 0xFFFFFFFF;
         swf::MovieInfo info;
-        EXPECT_EQ(Read(swf::WriteMovie(spec), &info), swf::ReadStatus::Ok);
+        EXPECT_EQ(Read(swf::WriteMovie(opts), &info), swf::ReadStatus::Ok);
         EXPECT_EQ(info.declaredLength, 0xFFFFFFFFu);
         EXPECT_EQ(info.showFrames, 40u);
 
         // Declared shorter than the movie: the tags past the declared end are not read.
-        spec.declaredLength.reset();
-        std::vector<uint8_t> whole = swf::WriteMovie(spec);
-        spec.declaredLength = uint32_t(8 + swf::EncodeRect(15, 0, spec.width, 0, spec.height).size() + 4 + 2 * 10);
-        EXPECT_EQ(Read(swf::WriteMovie(spec), &info), swf::ReadStatus::Truncated);
+        opts.declaredLength.reset();
+        std::vector<uint8_t> whole = swf::WriteMovie(opts);
+        opts.declaredLength = uint32_t(8 + swf::EncodeRect(15, 0, opts.width, 0, opts.height).size() + 4 + 2 * 10);
+        EXPECT_EQ(Read(swf::WriteMovie(opts), &info), swf::ReadStatus::Truncated);
         EXPECT_EQ(info.showFrames, 10u);
         EXPECT_EQ(info.frameCount, 10u);
     }
 }
 
 TEST(SwfReader, DamagedZlibKeepsWhatCameBefore) {
-    swf::MovieSpec spec;
-    spec.compressed = true;
-    spec.frameCount = 500;
-    spec.showFrames = 500;
-    spec.background = 0x00FF00;
-    std::vector<uint8_t> data = swf::WriteMovie(spec);
+    swf::MovieOptions opts;
+    opts.compressed = true;
+    opts.frameCount = 500;
+    opts.showFrames = 500;
+    opts.background = 0x00FF00;
+    std::vector<uint8_t> data = swf::WriteMovie(opts);
     swf::MovieInfo info;
     std::vector<uint8_t> garbage = data;
     for (size_t i = 8; i < garbage.size(); ++i)

@@ -15,8 +15,8 @@ bool Save(const std::string& path, const std::vector<uint8_t>& data) {
     return std::fclose(f) == 0 && ok;
 }
 
-swf::MovieSpec Spec(bool compressed, uint32_t colour, uint16_t frames, uint16_t rate) {
-    swf::MovieSpec s;
+swf::MovieOptions Options(bool compressed, uint32_t colour, uint16_t frames, uint16_t rate) {
+    swf::MovieOptions s;
     s.compressed = compressed;
     s.background = colour;
     s.frameCount = frames;
@@ -35,18 +35,18 @@ int main(int argc, char** argv) {
     std::string dir = argv[2];
     bool ok = true;
     if (std::string(argv[1]) == "--samples") {
-        ok &= Save(dir + "/blue-60frames.swf", swf::WriteMovie(Spec(true, 0x0000FF, 60, 24 << 8)));
-        ok &= Save(dir + "/orange-24frames.swf", swf::WriteMovie(Spec(false, 0xFF8000, 24, 12 << 8)));
+        ok &= Save(dir + "/blue-60frames.swf", swf::WriteMovie(Options(true, 0x0000FF, 60, 24 << 8)));
+        ok &= Save(dir + "/orange-24frames.swf", swf::WriteMovie(Options(false, 0xFF8000, 24, 12 << 8)));
         return ok ? 0 : 1;
     }
-    swf::MovieSpec longTags = Spec(false, 0x123456, 5, 30 << 8);
+    swf::MovieOptions longTags = Options(false, 0x123456, 5, 30 << 8);
     longTags.longTagHeaders = true;
-    swf::MovieSpec noColour = Spec(true, 0, 3, 0);
+    swf::MovieOptions noColour = Options(true, 0, 3, 0);
     noColour.background.reset();
-    swf::MovieSpec huge = Spec(true, 0x00FF00, 10, 60 << 8);
+    swf::MovieOptions huge = Options(true, 0x00FF00, 10, 60 << 8);
     huge.declaredLength = 0xFFFFFFFF;
-    ok &= Save(dir + "/fws.swf", swf::WriteMovie(Spec(false, 0xFF0000, 4, 24 << 8)));
-    ok &= Save(dir + "/cws.swf", swf::WriteMovie(Spec(true, 0x0000FF, 8, 12 << 8)));
+    ok &= Save(dir + "/fws.swf", swf::WriteMovie(Options(false, 0xFF0000, 4, 24 << 8)));
+    ok &= Save(dir + "/cws.swf", swf::WriteMovie(Options(true, 0x0000FF, 8, 12 << 8)));
     ok &= Save(dir + "/long-tags.swf", swf::WriteMovie(longTags));
     ok &= Save(dir + "/no-colour.swf", swf::WriteMovie(noColour));
     ok &= Save(dir + "/huge-length.swf", swf::WriteMovie(huge));

@@ -74,23 +74,23 @@ std::vector<uint8_t> WriteRawMovie(const std::vector<uint8_t>& rect,
     return out;
 }
 
-std::vector<uint8_t> WriteMovie(const MovieSpec& spec) {
-    unsigned nbits = std::max(BitsFor(spec.width), BitsFor(spec.height));
-    std::vector<uint8_t> body = EncodeRect(nbits, 0, spec.width, 0, spec.height);
-    PutU16(&body, spec.frameRate);
-    PutU16(&body, spec.frameCount);
-    if (spec.background) {
-        uint32_t c = *spec.background;
-        PutTag(&body, 9, {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)}, spec.longTagHeaders);
+std::vector<uint8_t> WriteMovie(const MovieOptions& opts) {
+    unsigned nbits = std::max(BitsFor(opts.width), BitsFor(opts.height));
+    std::vector<uint8_t> body = EncodeRect(nbits, 0, opts.width, 0, opts.height);
+    PutU16(&body, opts.frameRate);
+    PutU16(&body, opts.frameCount);
+    if (opts.background) {
+        uint32_t c = *opts.background;
+        PutTag(&body, 9, {uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c)}, opts.longTagHeaders);
     }
-    for (uint32_t i = 0; i < spec.showFrames; ++i)
-        PutTag(&body, 1, {}, spec.longTagHeaders);
+    for (uint32_t i = 0; i < opts.showFrames; ++i)
+        PutTag(&body, 1, {}, opts.longTagHeaders);
     PutTag(&body, 0, {}, false);
 
-    uint32_t length = spec.declaredLength.value_or(uint32_t(8 + body.size()));
-    std::vector<uint8_t> out = {uint8_t(spec.compressed ? 'C' : 'F'), 'W', 'S', spec.version};
+    uint32_t length = opts.declaredLength.value_or(uint32_t(8 + body.size()));
+    std::vector<uint8_t> out = {uint8_t(opts.compressed ? 'C' : 'F'), 'W', 'S', opts.version};
     PutU32(&out, length);
-    if (!spec.compressed) {
+    if (!opts.compressed) {
         out.insert(out.end(), body.begin(), body.end());
         return out;
     }

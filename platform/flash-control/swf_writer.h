@@ -6,7 +6,7 @@
 
 namespace swf {
 
-struct MovieSpec {
+struct MovieOptions {
     bool compressed = false;  // "CWS" (zlib) instead of "FWS"
     uint8_t version = 10;
     int32_t width = 550 * 20;  // stage size in twips, written as the RECT (0, width, 0, height)
@@ -19,7 +19,7 @@ struct MovieSpec {
     bool longTagHeaders = false;             // write every tag with the 6-byte header
 };
 
-std::vector<uint8_t> WriteMovie(const MovieSpec& spec);
+std::vector<uint8_t> WriteMovie(const MovieOptions& opts);
 
 // The RECT with nbits fields, the values written as given (each must fit in nbits signed bits).
 std::vector<uint8_t> EncodeRect(unsigned nbits, int32_t xMin, int32_t xMax, int32_t yMin, int32_t yMax);
