@@ -1,6 +1,6 @@
 # The windows around the engines: the video area, the main window and the link module, on real windows
-# under Wine's null driver. tmp_stubs_ui.cpp holds temporary stand-ins for the neighbouring modules.
-set(ui_test_common $<TARGET_OBJECTS:vantrel_res> tmp_stubs_ui.cpp)
+# under Wine's null driver, linked with the program's real modules and resources.
+set(ui_test_common $<TARGET_OBJECTS:vantrel_res>)
 vantrel_test(hyperlink_test TIER win32 SOURCES hyperlink_test.cpp ui_test.rc ${ui_test_common} LIBS vantrel_core)
 # The cursor's position is one per desktop of the prefix: the cursor auto-hide tests move it and need it
 # to stay put, so they never run beside programs that move it or move windows across the screen (the main
