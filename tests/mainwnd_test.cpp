@@ -1,9 +1,11 @@
 // The main window: its commands, the layout over the control bar, full screen, the caption and the About
-// box, on a real window of MainWndProc with the real video area under Wine's null driver.
+// box, on a real window of MainWndProc with the real video area, control bar, controller and start-up
+// under Wine's null driver; the engines are doubles made through the controller's factory.
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "MainWnd.h"
 #include "PlayBar.h"
@@ -11,16 +13,88 @@
 #include "PlayWnd.h"
 #include "Settings.h"
 #include "resource.h"
-#include "tmp_stubs_ui.h"
 #include "ui_fixture.h"
 
 namespace {
 
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new UiEnvironment);
 
+// An engine double that behaves like an engine and keeps what the controller asked of it.
+class RecordingPlayer : public FakePlayer {
+  public:
+    using FakePlayer::FakePlayer;
+    bool open(const wchar_t* path) override {
+        opened.push_back(path);
+        state = kStateOpening;
+        return true;
+    }
+    void play() override {
+        ++plays;
+        state = kStatePlaying;
+        playing = true;
+    }
+    // Pause and stop end the playing at once: the controller polls until they have.
+    void pause() override {
+        ++pauses;
+        state = kStatePaused;
+        playing = false;
+    }
+    void stop() override {
+        ++stops;
+        state = kStateStopped;
+        playing = false;
+    }
+    VolumeLevel getVolume() override { return level; }
+    bool setVolume(VolumeLevel value) override {
+        level = value;
+        return true;
+    }
+    bool isMuted() override { return mutedNow; }
+    void toggleMute() override { mutedNow = !mutedNow; }
+
+    std::vector<std::wstring> opened;
+    int plays = 0;
+    int pauses = 0;
+    int stops = 0;
+    VolumeLevel level = 100;
+    bool mutedNow = false;
+};
+
+RecordingPlayer* Made = nullptr;  // the last engine the controller made
+
+MediaPlayer* MakeRecordingPlayer(PlayerType type) {
+    Made = new RecordingPlayer(type);
+    return Made;
+}
+
+// A real file to open, alone in a folder of its own: the controller opens it and the playlist reads
+// its folder.
+class TempMediaFile {
+  public:
+    TempMediaFile() {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        folder = std::wstring(temp) + L"mainwnd_" + std::to_wstring(GetCurrentProcessId());
+        CreateDirectoryW(folder.c_str(), nullptr);
+        path = folder + L"\\clip.flv";
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+    }
+    ~TempMediaFile() {
+        DeleteFileW(path.c_str());
+        RemoveDirectoryW(folder.c_str());
+    }
+    std::wstring folder;
+    std::wstring path;
+};
+
 class MainWndTest : public ::testing::Test {
   protected:
-    void SetUp() override { UiStubs = UiStubRecord(); }
+    void SetUp() override {
+        Made = nullptr;
+        MakeEngine = MakeRecordingPlayer;
+    }
     // Builds the window the way start-up does, with or without a stored placement.
     void build(bool savedPlacement = false) {
         static ATOM atom = [] {
@@ -72,6 +146,8 @@ class MainWndTest : public ::testing::Test {
         AppGlobals.layoutReady = FALSE;
         AppGlobals.hasSavedPlacement = FALSE;
         ChooseFileDialog = GetOpenFileNameW;
+        MakeEngine = MakeDefaultEngine;
+        Made = nullptr;
     }
     SIZE client() {
         RECT r;
@@ -90,6 +166,22 @@ class MainWndTest : public ::testing::Test {
         return r;
     }
     LRESULT command(int id) { return SendMessageW(main, WM_COMMAND, id, 0); }
+    // A new engine double in the given state, or none for -1; the controller owns it.
+    RecordingPlayer* putEngine(int state) {
+        delete logic->player;
+        RecordingPlayer* engine = state < 0 ? nullptr : new RecordingPlayer(kPlayerVlc, state, state == kStatePlaying);
+        logic->player = engine;
+        return engine;
+    }
+    // What the bar's updateButtons decides: a button's own visible bit and whether it is enabled.
+    bool buttonShown(int id) { return (GetWindowLongW(GetDlgItem(bar->window, id), GWL_STYLE) & WS_VISIBLE) != 0; }
+    bool buttonEnabled(int id) { return IsWindowEnabled(GetDlgItem(bar->window, id)) != 0; }
+    void expectFullScreenButtons(bool full) {
+        EXPECT_EQ(buttonShown(IDC_FULLSCREEN), !full);
+        EXPECT_EQ(buttonEnabled(IDC_FULLSCREEN), !full);
+        EXPECT_EQ(buttonShown(IDC_LEAVE_FULLSCREEN), full);
+        EXPECT_EQ(buttonEnabled(IDC_LEAVE_FULLSCREEN), full);
+    }
 
     HWND main = nullptr;
     PlayLogic* logic = nullptr;
@@ -178,7 +270,7 @@ TEST_F(MainWndTest, FullScreenCoversThePrimaryDisplayAndLeavingRestoresThePlacem
         EXPECT_EQ(std::memcmp(&AppGlobals.savedPlacement, &before, sizeof(before)), 0)
             << "the switch must not capture the full-screen placement";
         EXPECT_NE(bar->lastActivityTick, 0u) << "in full screen the bar's auto-hide is armed";
-        EXPECT_EQ(UiStubs.updateButtons, 1);
+        expectFullScreenButtons(true);
 
         EXPECT_EQ(command(ID_FULL_SCREEN), 0);  // the same command leaves
         EXPECT_FALSE(AppGlobals.fullScreen);
@@ -190,8 +282,7 @@ TEST_F(MainWndTest, FullScreenCoversThePrimaryDisplayAndLeavingRestoresThePlacem
         EXPECT_EQ(frame.left, 60);
         EXPECT_EQ(frame.top, 40);
         EXPECT_EQ(frame.right - frame.left, 800);
-        EXPECT_EQ(UiStubs.updateButtons, 2);
-        UiStubs.updateButtons = 0;
+        expectFullScreenButtons(false);
     }
 }
 
@@ -213,6 +304,9 @@ TEST_F(MainWndTest, HiddenBarInFullScreenStaysHiddenAndTheVideoTakesTheHeight) {
 
 TEST_F(MainWndTest, EscOutsideFullScreenOnlyUpdatesTheBar) {
     build(true);
+    // Stale buttons, as if the bar had last been updated in full screen.
+    bar->showControl(GetDlgItem(bar->window, IDC_FULLSCREEN), false, false);
+    bar->showControl(GetDlgItem(bar->window, IDC_LEAVE_FULLSCREEN), true, true);
     const RECT before = windowRect();
     const LONG style = GetWindowLongW(main, GWL_STYLE);
     EXPECT_EQ(command(ID_LEAVE_FULL_SCREEN), 0);
@@ -220,7 +314,7 @@ TEST_F(MainWndTest, EscOutsideFullScreenOnlyUpdatesTheBar) {
     EXPECT_TRUE(EqualRect(&before, &after));
     EXPECT_EQ(GetWindowLongW(main, GWL_STYLE), style);
     EXPECT_FALSE(AppGlobals.fullScreen);
-    EXPECT_EQ(UiStubs.updateButtons, 1);
+    expectFullScreenButtons(false);
 }
 
 TEST_F(MainWndTest, CaptionNamesTheFileOnlyWhilePlayingOrPaused) {
@@ -282,13 +376,19 @@ TEST_F(MainWndTest, VolumeStepsUnmuteAndClamp) {
         {true, 100, ID_VOLUME_UP, 10},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.volume << (c.muted ? " muted" : ""));
+        // A playing engine takes the level at once; it starts where the controller was.
+        RecordingPlayer* engine = putEngine(kStatePlaying);
+        engine->level = c.volume;
+        engine->mutedNow = c.muted;
         logic->muted = c.muted;
         logic->volume = c.volume;
-        UiStubs.setVolumeCalls = 0;
         EXPECT_EQ(command(c.command), 0);
-        EXPECT_EQ(logic->volume, c.expected) << c.volume << (c.muted ? " muted" : "");
+        EXPECT_EQ(logic->volume, c.expected);
         EXPECT_FALSE(logic->muted);
-        EXPECT_EQ(UiStubs.setVolumeCalls, 1);
+        EXPECT_EQ(engine->level, c.expected);
+        EXPECT_FALSE(engine->mutedNow);
+        EXPECT_EQ(bar->shownVolume, c.expected);
     }
 }
 
@@ -298,22 +398,29 @@ TEST_F(MainWndTest, SpacePausesWhilePlayingAndPlaysOtherwise) {
         int state;  // -1: no player
         bool pauses;
     } cases[] = {{kStatePlaying, true}, {kStatePaused, false}, {kStateStopped, false}, {-1, false}};
+    const TempMediaFile media;
     for (const Case& c : cases) {
-        delete logic->player;
-        logic->player = c.state < 0 ? nullptr : new FakePlayer(kPlayerVlc, c.state, c.state == kStatePlaying);
-        UiStubs.pauseCalls = UiStubs.playCalls = 0;
+        RecordingPlayer* engine = putEngine(c.state);
+        // Without an engine, play opens the current file again: the engine it makes is the one to play.
+        logic->currentPath = media.path;
+        Made = nullptr;
         command(ID_PLAY);
-        EXPECT_EQ(UiStubs.pauseCalls, c.pauses ? 1 : 0) << c.state;
-        EXPECT_EQ(UiStubs.playCalls, c.pauses ? 0 : 1) << c.state;
+        if (!engine) {
+            ASSERT_NE(Made, nullptr) << "no engine was made for the current file";
+            ASSERT_EQ(logic->player, Made);
+            EXPECT_EQ(Made->opened, std::vector<std::wstring>{media.path});
+            engine = Made;
+        }
+        EXPECT_EQ(engine->pauses, c.pauses ? 1 : 0) << c.state;
+        EXPECT_EQ(engine->plays, c.pauses ? 0 : 1) << c.state;
     }
     // Close stops only a file that plays.
-    UiStubs.stopCalls = 0;
+    RecordingPlayer* engine = putEngine(kStateStopped);
     command(ID_CLOSE);
-    EXPECT_EQ(UiStubs.stopCalls, 0);
-    delete logic->player;
-    logic->player = new FakePlayer(kPlayerVlc, kStatePlaying, true);
+    EXPECT_EQ(engine->stops, 0);
+    engine = putEngine(kStatePlaying);
     command(ID_CLOSE);
-    EXPECT_EQ(UiStubs.stopCalls, 1);
+    EXPECT_EQ(engine->stops, 1);
 }
 
 OPENFILENAMEW SeenDialog;
@@ -344,9 +451,10 @@ BOOL WINAPI RecordOpenDialog(OPENFILENAMEW* dialog) {
 TEST_F(MainWndTest, OpenCommandAsksForAMediaFileAndOpensTheChoice) {
     build(true);
     ChooseFileDialog = RecordOpenDialog;
-    for (const wchar_t* choice : {static_cast<const wchar_t*>(nullptr), L"C:\\media\\clip.flv"}) {
+    const TempMediaFile media;
+    for (const wchar_t* choice : {static_cast<const wchar_t*>(nullptr), media.path.c_str()}) {
         ChosenPath = choice;
-        UiStubs.openedPath.clear();
+        Made = nullptr;
         EXPECT_EQ(command(ID_OPEN), 0);
         EXPECT_EQ(SeenDialog.lStructSize, sizeof(OPENFILENAMEW));
         EXPECT_EQ(SeenDialog.hwndOwner, main);
@@ -362,15 +470,27 @@ TEST_F(MainWndTest, OpenCommandAsksForAMediaFileAndOpensTheChoice) {
         EXPECT_EQ(SeenDialog.lpstrInitialDir, nullptr);
         EXPECT_EQ(SeenDialog.lpstrDefExt, nullptr);
         EXPECT_EQ(SeenDialog.lpfnHook, nullptr);
-        EXPECT_EQ(UiStubs.openedPath, choice ? choice : L"");
+        if (!choice) {
+            EXPECT_EQ(Made, nullptr) << "a cancelled dialog opens nothing";
+            continue;
+        }
+        // The choice took the one road of opening: an engine opened it and plays it.
+        ASSERT_NE(Made, nullptr);
+        EXPECT_EQ(Made->opened, std::vector<std::wstring>{media.path});
+        EXPECT_EQ(Made->plays, 1);
+        EXPECT_EQ(logic->currentPath, media.path);
     }
 }
 
 TEST_F(MainWndTest, MessagesOfOtherInstancesTimerAndIcons) {
     build(true);
     EXPECT_EQ(SendMessageW(main, WM_MAINFRAME_PROBE, 0, 0), 0x81F7);
+    // The timer's step starts with the caption: nothing plays, so the product's name alone.
+    SetWindowTextW(main, L"before");
     EXPECT_EQ(SendMessageW(main, WM_TIMER, 555, 0), 0);  // whatever the timer id
-    EXPECT_EQ(UiStubs.timerSteps, 1);
+    wchar_t caption[64] = {};
+    GetWindowTextW(main, caption, 64);
+    EXPECT_STREQ(caption, L"Vantrel");
     EXPECT_NE(SendMessageW(main, WM_GETICON, ICON_BIG, 0), 0);
     EXPECT_NE(SendMessageW(main, WM_GETICON, ICON_SMALL, 0), 0);
     // Exit asks for the close the way the close button does: WM_CLOSE, posted.

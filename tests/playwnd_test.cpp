@@ -1,13 +1,14 @@
 // The video area: painting, layout, the video window of each engine, the context menu's states, the
 // double-click, the cursor auto-hide and the thread rule of showVideoWindow. Real dialogs from the
-// program's resources under Wine's null driver.
+// program's resources, the real SWF library's instance window and the real playlist, under Wine's null
+// driver.
 #include <map>
+#include <string>
 #include <vector>
 
 #include "PlayLogic.h"
 #include "PlayWnd.h"
 #include "resource.h"
-#include "tmp_stubs_ui.h"
 #include "ui_fixture.h"
 
 namespace {
@@ -33,7 +34,6 @@ class PlayWndTest : public ::testing::Test {
         ASSERT_TRUE(area->loadLogo());
         resizeHost(480, 300);
         ShowWindow(area->host, SW_SHOW);
-        UiStubs = UiStubRecord();
     }
     void TearDown() override {
         if (area && area->cursorHidden)
@@ -203,7 +203,6 @@ TEST_F(PlayWndTest, OpenKeepsTheWindowForTheSameEngineAndReplacesItForTheOther) 
     // The other type while the VLC engine is current: our dialog goes with DestroyWindow.
     ASSERT_TRUE(area->open(kPlayerSwf, AppGlobals.instance));
     EXPECT_FALSE(IsWindow(vlcWindow));
-    EXPECT_EQ(UiStubs.quorraReleased, 0);
     HWND swfWindow = area->videoWindow;
     ASSERT_TRUE(IsWindow(swfWindow));
     EXPECT_FALSE(IsWindowVisible(swfWindow));
@@ -212,12 +211,13 @@ TEST_F(PlayWndTest, OpenKeepsTheWindowForTheSameEngineAndReplacesItForTheOther) 
 
     // Back to VLC while the SWF engine is current: the library releases its own window.
     ASSERT_TRUE(area->open(kPlayerVlc, AppGlobals.instance));
-    EXPECT_EQ(UiStubs.quorraReleased, 1);
     EXPECT_FALSE(IsWindow(swfWindow));
     EXPECT_TRUE(IsWindow(area->videoWindow));
 
-    // A type without an engine leaves no window and fails.
+    // A type without an engine leaves no window and fails. The VLC engine is current again, so its window
+    // is ours to destroy (the library would not know it).
     logic->playerType = kPlayerVlc;
+    setPlayer(kPlayerVlc, kStatePlaying, true);
     HWND last = area->videoWindow;
     EXPECT_FALSE(area->open(kPlayerNone, AppGlobals.instance));
     EXPECT_EQ(area->videoWindow, nullptr);
@@ -237,7 +237,6 @@ TEST_F(PlayWndTest, TeardownDestroysEveryWindowAndTheFontWithoutTheLibrary) {
     EXPECT_FALSE(IsWindow(video));
     EXPECT_FALSE(IsWindow(link));
     EXPECT_EQ(GetObjectType(font), 0u);
-    EXPECT_EQ(UiStubs.quorraReleased, 0);
     EXPECT_EQ(area->host, nullptr);
     EXPECT_EQ(area->videoWindow, nullptr);
     EXPECT_EQ(area->creditLink, nullptr);
@@ -275,8 +274,24 @@ bool Greyed(UINT id) {
     return (Seen.state.at(id) & (MF_GRAYED | MF_DISABLED)) == (MF_GRAYED | MF_DISABLED);
 }
 
+// A real file for the playlist, which opens every file it is given.
+class TempMediaFile {
+  public:
+    TempMediaFile() {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        path = std::wstring(temp) + L"playwnd_" + std::to_wstring(GetCurrentProcessId()) + L".flv";
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+    }
+    ~TempMediaFile() { DeleteFileW(path.c_str()); }
+    std::wstring path;
+};
+
 TEST_F(PlayWndTest, ContextMenuGreysWhatCannotBeDoneNow) {
     PlayerMenuTrack = RecordMenu;
+    const TempMediaFile media;
     struct Case {
         const char* name;
         BOOL fullScreen;
@@ -301,8 +316,9 @@ TEST_F(PlayWndTest, ContextMenuGreysWhatCannotBeDoneNow) {
         logic->player = c.player < 0 ? nullptr : new FakePlayer(kPlayerVlc, c.player, c.playing);
         logic->playlist.clear();
         for (int i = 0; i < c.items; ++i)
-            logic->playlist.addFile(L"C:\\media\\x.flv", 0);
+            ASSERT_EQ(logic->playlist.addFile(media.path.c_str(), 0), i);
         logic->playlist.setCurrent(c.current);
+        ASSERT_EQ(logic->playlist.currentIndex(), c.current);
         Seen = MenuSeen();
 
         SendMessageW(area->host, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(area->host), MAKELPARAM(-1, -1));
