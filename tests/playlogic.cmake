@@ -1,9 +1,3 @@
 # The playback controller with engine doubles, against the real video area (its host dialog from the
 # program's resources) and the real playlist over a folder of files: real windows, so the win32 tier.
-set(playlogic_stubs)
-if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/tmp_stubs_core.cpp)
-    set(playlogic_stubs tmp_stubs_core.cpp)
-endif()
-vantrel_test(playlogic_test TIER win32
-    SOURCES playlogic_test.cpp ${playlogic_stubs} $<TARGET_OBJECTS:vantrel_res>
-    LIBS vantrel_core)
+vantrel_test(playlogic_test TIER win32 SOURCES playlogic_test.cpp $<TARGET_OBJECTS:vantrel_res> LIBS vantrel_core)
