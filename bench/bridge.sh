@@ -2,7 +2,7 @@
 # CPU cost of video through the Wine libvlc bridge against Debian's own cvlc, in one run on the same X
 # server and sound server: a 60 s 640x360 H.264 FLV (media/long.flv) played to its end by each.
 # Counted: CPU seconds (user + system) of every process involved: the player (the bench program under
-# Wine, or cvlc), the Wine helpers and wineserver of the prefix, the X server and the sound server.
+# Wine, or cvlc), the prefix's wineserver and desktop (explorer.exe), the X server and the sound server.
 # cvlc draws with its plain X11 output (shared-memory images), the closest to what the bridge does, and
 # runs as an unprivileged user (it refuses root).
 # Run through tools/bench (which builds and starts the services), or with them already running.
@@ -34,14 +34,18 @@ ours() { # pid
 # CPU ticks that our shared processes used between two snapshots; the share of each goes to the file
 # named by the third argument as "name ticks" lines.
 spent() { # before, after, breakdown file
-    local pid ticks total=0 before used
+    local pid ticks total=0 before used name
     : >"$3"
     while read -r pid ticks; do
         ours "$pid" 2>/dev/null || continue
         before=$(awk -v p="$pid" '$1 == p { print $2 }' "$1")
         used=$((ticks - ${before:-0}))
-        total=$((total + used))
-        [ "$used" -gt 0 ] && echo "$(cat "/proc/$pid/comm" 2>/dev/null) $used" >>"$3"
+        [ "$used" -gt 0 ] || continue
+        name=$(cat "/proc/$pid/comm" 2>/dev/null)
+        echo "$name $used" >>"$3"
+        # The prefix's background services (winedevice.exe polls all the time, whoever plays) are shown
+        # but not counted: they cost the same with either player.
+        case $name in Xvfb | pulseaudio | wineserver* | explorer.exe) total=$((total + used)) ;; esac
     done <"$2"
     echo "$total"
 }
@@ -71,7 +75,8 @@ measure() { # label, command...
     }'
     awk -v c="$child" -v o="$others" -v hz="$hz" 'BEGIN { split(c, a, " "); print a[1] + a[2] + o / hz }' \
         >"$work/$label.cpu"
-    awk -v hz="$hz" '{ t[$1] += $2 } END { for (n in t) printf "          %-16s %6.2f s\n", n, t[n] / hz }' \
+    awk -v hz="$hz" '{ t[$1] += $2 } END { for (n in t) printf "          %-16s %6.2f s%s\n", n, t[n] / hz,
+        n ~ /^(Xvfb|pulseaudio|wineserver.*|explorer.exe)$/ ? "" : "  (background, not counted)" }' \
         "$work/$label.parts" | sort -k2 -rn
 }
 
