@@ -274,6 +274,12 @@ static void paint(HWND window,
     StretchDIBits(dc, x, y, (int)draw_w, (int)draw_h, 0, 0, (int)frame->width, (int)frame->height, frame->pixels, &info,
                   DIB_RGB_COLORS, SRCCOPY);
     ReleaseDC(window, dc);
+
+    // Wine draws into a window surface of its own and hands it to the X server only when a thread of the
+    // process looks for messages and finds none. The program's thread may sleep for a quarter of a second
+    // between messages, so the painter looks itself: every frame reaches the screen when it is drawn.
+    MSG msg;
+    PeekMessageW(&msg, NULL, 0, 0, PM_NOREMOVE);
 }
 
 static void wait_for_news(struct bridge_player* player, uint64_t serial) {
