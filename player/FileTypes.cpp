@@ -206,29 +206,40 @@ void UnassociateFileType(const wchar_t* progId, const wchar_t* appName, const wc
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }
 
+namespace {
+
+// Runs an operation for every list entry that names an extension, with its derived names, in list order.
+template <typename Operation>
+void ForEachExtension(const wchar_t* appName,
+                      const wchar_t* progIdPrefix,
+                      const wchar_t* extensionList,
+                      Operation operation) {
+    if (!ValidAppName(appName) || !extensionList)
+        return;
+    std::vector<std::wstring> entries;
+    SplitList(extensionList, entries);
+    for (const std::wstring& entry : entries) {
+        std::wstring extension, progId, description;
+        if (DeriveNames(entry, progIdPrefix, extension, progId, description))
+            operation(extension, progId, description);
+    }
+}
+
+}  // namespace
+
 void AssociateFileTypes(const wchar_t* appName,
                         const wchar_t* progIdPrefix,
                         const wchar_t* extensionList,
                         HMODULE module) {
-    if (!ValidAppName(appName) || !extensionList)
-        return;
-    std::vector<std::wstring> entries;
-    SplitList(extensionList, entries);
-    for (const std::wstring& entry : entries) {
-        std::wstring extension, progId, description;
-        if (DeriveNames(entry, progIdPrefix, extension, progId, description))
-            AssociateFileType(module, appName, progId.c_str(), description.c_str(), extension.c_str());
-    }
+    ForEachExtension(appName, progIdPrefix, extensionList,
+                     [&](const std::wstring& extension, const std::wstring& progId, const std::wstring& description) {
+                         AssociateFileType(module, appName, progId.c_str(), description.c_str(), extension.c_str());
+                     });
 }
 
 void UnassociateFileTypes(const wchar_t* appName, const wchar_t* progIdPrefix, const wchar_t* extensionList) {
-    if (!ValidAppName(appName) || !extensionList)
-        return;
-    std::vector<std::wstring> entries;
-    SplitList(extensionList, entries);
-    for (const std::wstring& entry : entries) {
-        std::wstring extension, progId, description;
-        if (DeriveNames(entry, progIdPrefix, extension, progId, description))
-            UnassociateFileType(progId.c_str(), appName, extension.c_str());
-    }
+    ForEachExtension(appName, progIdPrefix, extensionList,
+                     [&](const std::wstring& extension, const std::wstring& progId, const std::wstring&) {
+                         UnassociateFileType(progId.c_str(), appName, extension.c_str());
+                     });
 }
