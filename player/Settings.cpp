@@ -81,17 +81,29 @@ const wchar_t* GetProductKeyName() {
     return L"Vantrel";
 }
 
+namespace {
+
+HKEY OpenKeyWith(HKEY root, const wchar_t* path, REGSAM access) {
+    HKEY key = nullptr;
+    return RegOpenKeyExW(root, path, 0, access, &key) == ERROR_SUCCESS ? key : nullptr;
+}
+
+HKEY CreateReadWriteKey(HKEY root, const wchar_t* path) {
+    HKEY key = nullptr;
+    return RegCreateKeyExW(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, kReadWrite, nullptr, &key, nullptr) ==
+                   ERROR_SUCCESS
+               ? key
+               : nullptr;
+}
+
+}  // namespace
+
 HKEY OpenOrCreateReadWriteKey(HKEY root, const wchar_t* path) {
     if (!path)
         return nullptr;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path, 0, kReadWrite, &key) == ERROR_SUCCESS && key)
+    if (HKEY key = OpenKeyWith(root, path, kReadWrite))
         return key;
-    key = nullptr;
-    if (RegCreateKeyExW(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, kReadWrite, nullptr, &key, nullptr) ==
-        ERROR_SUCCESS)
-        return key;
-    return nullptr;
+    return CreateReadWriteKey(root, path);
 }
 
 bool WritePlacementValue(HKEY key, const char* name, const WINDOWPLACEMENT* placement) {
@@ -176,17 +188,10 @@ bool ReadMainFrameNewFile(HKEY key, wchar_t* buffer) {
 HKEY OpenOrCreateKey(HKEY root, const wchar_t* path) {
     if (!path)
         return nullptr;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path, 0, kReadWrite, &key) == ERROR_SUCCESS && key)
+    if (HKEY key = OpenKeyWith(root, path, kReadWrite))
         return key;
     // Write-only access still lets a sender or publisher store its value; the reads then find nothing.
-    key = nullptr;
-    if (RegOpenKeyExW(root, path, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS && key)
+    if (HKEY key = OpenKeyWith(root, path, KEY_SET_VALUE))
         return key;
-    key = nullptr;
-    if (RegCreateKeyExW(root, path, 0, nullptr, REG_OPTION_NON_VOLATILE, kReadWrite, nullptr, &key, nullptr) ==
-            ERROR_SUCCESS &&
-        key)
-        return key;
-    return nullptr;
+    return CreateReadWriteKey(root, path);
 }
