@@ -80,10 +80,16 @@ vantrel_start_pulse() {
 }
 
 vantrel_start_xvfb() {
-    local n=90
-    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >"$VANTREL_RUN/xvfb.log" 2>&1 &
+    # -displayfd lets the server take the first free display number itself, so two runs side by side
+    # never share one screen.
+    local fifo=$VANTREL_RUN/xvfb.displayfd n=
+    rm -f "$fifo"
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" >"$VANTREL_RUN/xvfb.log" 2>&1 &
     echo $! >"$VANTREL_RUN/xvfb.pid"
+    read -r -t 15 n <"$fifo" || true
+    rm -f "$fifo"
+    [ -n "$n" ] || { vantrel_log "Xvfb did not start"; return 1; }
     export VANTREL_DISPLAY=":$n"
     vantrel_wait_for 15 xdpyinfo -display ":$n" || { vantrel_log "Xvfb did not start"; return 1; }
 }

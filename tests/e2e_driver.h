@@ -1,0 +1,59 @@
+#pragma once
+// What every end-to-end test needs to start Vantrel.exe as a user would and watch it from outside: the
+// child process, its main window, its error box, and a scratch folder of media for each test.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+constexpr UINT kCommandStop = 32786;
+constexpr DWORD kStartTimeout = 20000;
+
+std::wstring BinFolder();
+std::wstring MediaFolder();  // the media the build made (tools/make-media.sh)
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs);
+std::wstring TextOf(HWND window);
+HWND MainWindowOf(DWORD pid);
+// The message box of a failed open: a dialog owned by the main window with the error text in it.
+HWND ErrorBoxOf(HWND mainWindow);
+// The caption follows the playback: "Vantrel - <file>" while playing or paused, the product name
+// otherwise. Waiting for it also waits for the timer that sets it.
+bool WaitForCaption(HWND window, const std::wstring& caption, DWORD timeoutMs = kStartTimeout);
+
+// One start of Vantrel.exe. Ended by its handle when the test leaves early, so nothing is left running.
+class Child {
+  public:
+    // arguments: the command-line tail exactly as the program is to see it. merrowResult: what the
+    // stand-in advertisement library answers (null: its default). workingFolder: null for ours.
+    explicit Child(const std::wstring& arguments, const wchar_t* merrowResult = nullptr,
+                   const wchar_t* workingFolder = nullptr);
+    ~Child();
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    HWND waitForWindow();
+    // The exit code, or STILL_ACTIVE when it has not ended in time.
+    DWORD waitForExit(DWORD timeoutMs);
+    bool running();
+
+    BOOL started = FALSE;
+    PROCESS_INFORMATION info = {};
+};
+
+// Empties the hand-over values and gives each test a media folder of its own, so that the playlist
+// holds only what the test puts there.
+class E2eFixture : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+    std::wstring copyMedia(const std::wstring& source, const std::wstring& name);
+    std::wstring writeFile(const std::wstring& name, const char* content);
+
+    std::wstring folder;
+    std::vector<std::wstring> files;
+};
+
+}  // namespace e2e
