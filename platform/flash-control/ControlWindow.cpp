@@ -106,7 +106,9 @@ void FlashControl::Paint(HDC dc, const RECT& rc) {
 }
 
 // The window's text is the position the corner of the picture shows ("3 / 60"), empty without a
-// movie: another process can read it where it cannot read the picture.
+// movie: another process can read it where it cannot read the picture. It is stored and compared without
+// a message through the window's procedure: a host that subclasses the window with the ANSI calls (the
+// SWF library does) would hand the procedure a converted text.
 void FlashControl::UpdateCaption() {
     if (!hwnd_)
         return;
@@ -114,9 +116,9 @@ void FlashControl::UpdateCaption() {
     if (movieLoaded_)
         wsprintfW(text, L"%u / %u", clock_.Frame(Now()) + 1, clock_.FrameCount());
     wchar_t shown[64] = L"";
-    GetWindowTextW(hwnd_, shown, 64);
+    InternalGetWindowText(hwnd_, shown, 64);
     if (lstrcmpW(shown, text) != 0)
-        SetWindowTextW(hwnd_, text);
+        DefWindowProcW(hwnd_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
 }
 
 void FlashControl::UpdateTimer() {
