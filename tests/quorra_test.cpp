@@ -343,6 +343,31 @@ TEST_F(QuorraTest, CreateNeedsAParentWindow) {
     EXPECT_EQ(quorra_create(gone), nullptr);
 }
 
+// A host that ends every child window the moment it is made: the dialog is gone before quorra_create
+// can show it, and nothing of the instance stays behind, the master volume included.
+LRESULT CALLBACK EndChildrenProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PARENTNOTIFY && LOWORD(wParam) == WM_CREATE) {
+        DestroyWindow(reinterpret_cast<HWND>(lParam));
+        return 0;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+TEST_F(QuorraTest, AHostThatEndsTheDialogAtOnceGetsNoInstance) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = EndChildrenProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"QuorraTestEndingHost";
+    RegisterClassW(&wc);
+    HWND ending = CreateWindowExW(0, wc.lpszClassName, L"ending", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr,
+                                  wc.hInstance, nullptr);
+    ASSERT_NE(ending, nullptr);
+    EXPECT_EQ(quorra_create(ending), nullptr);
+    EXPECT_EQ(GetWindow(ending, GW_CHILD), nullptr);
+    EXPECT_EQ(quorra_getVolume(), 0) << "a master volume was started for no instance";
+    DestroyWindow(ending);
+}
+
 TEST_F(QuorraTest, CreateShowsABlackChildDialogFromTheLibraryTemplate) {
     HWND instance = Create();
     ASSERT_NE(instance, nullptr);
