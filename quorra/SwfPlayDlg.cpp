@@ -124,11 +124,12 @@ void CSwfPlayDlg::OnSize(UINT type, int cx, int cy) {
     if (!IsWindow(flash)) {
         return;
     }
-    // A control with no movie is kept at no size, so the black dialog shows.
+    // A control with no movie is kept at no size, so the black dialog shows. The wrapper places it
+    // through its site, where the control takes its size from.
     if (!m_flash.GetMovie().empty()) {
-        MoveWindow(flash, 0, 0, rc.right - rc.left, rc.bottom - rc.top, TRUE);
+        m_flash.MoveWindow(0, 0, rc.right - rc.left, rc.bottom - rc.top, TRUE);
     } else {
-        MoveWindow(flash, 0, 0, 0, 0, TRUE);
+        m_flash.MoveWindow(0, 0, 0, 0, TRUE);
     }
 }
 

@@ -9,13 +9,20 @@
 // and finally the control's own window from IOleInPlaceObject::GetWindow, which is what the wrapper
 // then stands for.
 //
+// The control's place is the site's: the wrapper moves a hosted control by giving the site a new
+// rectangle and the control SetObjectRects, never by moving the control's window behind its back. A
+// control keeps its own idea of where it is and asks the site again (GetWindowContext) whenever it is
+// activated, a click's UI activation included, so the site always answers the rectangle last given.
+//
 // Teardown runs in the reverse order and the order matters. InPlaceDeactivate comes first, while the
 // control still has its site: the control destroys its window and calls back OnInPlaceDeactivate, and a
 // control that lost its site first could no longer tell its container. SetClientSite(nullptr) then
 // breaks the reference cycle (the control holds the site, the site holds the control) and tells the
-// control it must not call out any more. Close(OLECLOSE_NOSAVE) last lets the control drop its advise
-// connections and loaded content without trying to save into a container that is going away; only then
-// are our interface pointers released, which lets the control's object die.
+// control it must not call out any more. Close(OLECLOSE_NOSAVE) lets the control drop its advise
+// connections and loaded content without trying to save into a container that is going away. A window
+// the control still left on our dialog is destroyed next, while the control's object is still alive:
+// its window procedure may use that object. Only then are our interface pointers released, which lets
+// the control's object die.
 //
 // OLE is initialised on the calling thread the first time a control is created there (the host's UI
 // thread); it stays initialised for the thread's life, as controls may keep apartment state until the
@@ -25,6 +32,8 @@
 #include <ocidl.h>
 
 #include <new>
+
+#include "ComPtr.h"
 
 namespace {
 
@@ -74,8 +83,8 @@ class ControlSite final : public IOleClientSite, public IOleInPlaceSite, public 
 
     HRESULT Create(REFCLSID clsid, const RECT& rect) {
         rect_ = rect;
-        HRESULT hr =
-            CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, reinterpret_cast<void**>(&object_));
+        clip_ = rect;
+        HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, object_.put_void());
         if (FAILED(hr)) {
             return hr;
         }
@@ -85,10 +94,9 @@ class ControlSite final : public IOleClientSite, public IOleInPlaceSite, public 
         if (siteFirst && FAILED(hr = object_->SetClientSite(this))) {
             return hr;
         }
-        IPersistStreamInit* persist = nullptr;
-        if (SUCCEEDED(object_->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist)))) {
+        ComPtr<IPersistStreamInit> persist;
+        if (SUCCEEDED(object_->QueryInterface(IID_IPersistStreamInit, persist.put_void()))) {
             hr = persist->InitNew();
-            persist->Release();
             if (FAILED(hr) && hr != E_NOTIMPL) {
                 return hr;
             }
@@ -101,19 +109,19 @@ class ControlSite final : public IOleClientSite, public IOleInPlaceSite, public 
         if (FAILED(hr = object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, this, 0, container_, &pos))) {
             return hr;
         }
-        if (FAILED(hr = object_->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace_)))) {
+        if (FAILED(hr = object_->QueryInterface(IID_IOleInPlaceObject, inPlace_.put_void()))) {
             return hr;
         }
         if (FAILED(hr = inPlace_->GetWindow(&window_)) || !IsWindow(window_)) {
             return FAILED(hr) ? hr : E_FAIL;
         }
-        if (FAILED(hr = object_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch_)))) {
+        if (FAILED(hr = object_->QueryInterface(IID_IDispatch, dispatch_.put_void()))) {
             return hr;
         }
         return S_OK;
     }
 
-    // Safe on a partly created site: every step checks what exists.
+    // Safe on a partly created site: every step checks what exists. See the top of the file for the order.
     void Destroy() {
         if (inPlace_) {
             inPlace_->InPlaceDeactivate();
@@ -122,28 +130,24 @@ class ControlSite final : public IOleClientSite, public IOleInPlaceSite, public 
             object_->SetClientSite(nullptr);
             object_->Close(OLECLOSE_NOSAVE);
         }
-        if (dispatch_) {
-            dispatch_->Release();
-            dispatch_ = nullptr;
-        }
-        if (inPlace_) {
-            inPlace_->Release();
-            inPlace_ = nullptr;
-        }
-        if (object_) {
-            object_->Release();
-            object_ = nullptr;
-        }
-        // A control is expected to destroy its window when deactivated; one that keeps it is not left
-        // behind on our dialog.
         if (window_ && IsWindow(window_)) {
             ::DestroyWindow(window_);
         }
         window_ = nullptr;
+        dispatch_.reset();
+        inPlace_.reset();
+        object_.reset();
+    }
+
+    // The control's new place in the container's client area.
+    BOOL Move(const RECT& pos) {
+        rect_ = pos;
+        clip_ = pos;
+        return inPlace_ && SUCCEEDED(inPlace_->SetObjectRects(&rect_, &clip_));
     }
 
     HWND Window() const { return window_; }
-    IDispatch* Dispatch() const { return dispatch_; }
+    IDispatch* Dispatch() const { return dispatch_.get(); }
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
@@ -216,7 +220,7 @@ class ControlSite final : public IOleClientSite, public IOleInPlaceSite, public 
         AddRef();
         *doc = nullptr;
         *pos = rect_;
-        *clip = rect_;
+        *clip = clip_;
         info->fMDIApp = FALSE;
         info->hwndFrame = container_;
         info->haccel = nullptr;
@@ -232,10 +236,7 @@ class ControlSite final : public IOleClientSite, public IOleInPlaceSite, public 
         if (!pos) {
             return E_POINTER;
         }
-        rect_ = *pos;
-        if (inPlace_) {
-            inPlace_->SetObjectRects(&rect_, &rect_);
-        }
+        Move(*pos);
         return S_OK;
     }
 
@@ -257,9 +258,10 @@ class ControlSite final : public IOleClientSite, public IOleInPlaceSite, public 
     LONG refs_ = 1;
     HWND container_;
     RECT rect_ = {};
-    IOleObject* object_ = nullptr;
-    IOleInPlaceObject* inPlace_ = nullptr;
-    IDispatch* dispatch_ = nullptr;
+    RECT clip_ = {};
+    ComPtr<IOleObject> object_;
+    ComPtr<IOleInPlaceObject> inPlace_;
+    ComPtr<IDispatch> dispatch_;
     HWND window_ = nullptr;
 };
 
@@ -335,17 +337,17 @@ BOOL CLiteWnd::CreateControl(REFCLSID clsid, LPCWSTR windowName, DWORD style, co
     if (!g_controlContainer || !IsWindow(parent) || !EnsureOle()) {
         return FALSE;
     }
-    ControlSite* site = new (std::nothrow) ControlSite(parent);
+    ComPtr<ControlSite> site;
+    site.attach(new (std::nothrow) ControlSite(parent));
     if (!site) {
         return FALSE;
     }
     if (FAILED(site->Create(clsid, rect))) {
         site->Destroy();
-        site->Release();
         return FALSE;
     }
-    site_ = site;
     m_hWnd = site->Window();
+    site_ = site.detach();
     SetWindowLongPtrW(m_hWnd, GWLP_ID, static_cast<LONG_PTR>(id));
     if (windowName && *windowName) {
         SetWindowTextW(m_hWnd, windowName);
@@ -370,6 +372,14 @@ BOOL CLiteWnd::DestroyWindow() {
     }
     // WM_NCDESTROY detaches the object (LiteWndProc), clearing m_hWnd.
     return ::DestroyWindow(m_hWnd);
+}
+
+BOOL CLiteWnd::MoveWindow(int x, int y, int width, int height, BOOL repaint) {
+    if (site_) {
+        // The control moves its window itself when SetObjectRects tells it to, and repaints it.
+        return site_->Move(RECT{x, y, x + width, y + height});
+    }
+    return m_hWnd && ::MoveWindow(m_hWnd, x, y, width, height, repaint);
 }
 
 HRESULT CLiteWnd::InvokeHelper(DISPID id, WORD flags, VARIANT* result, const VARIANT* argument) {

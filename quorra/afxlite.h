@@ -64,6 +64,10 @@ class CLiteWnd {
     // Ends the hosted control through its site, or destroys the wrapped window.
     virtual BOOL DestroyWindow();
 
+    // Places the window in its parent's client area. A hosted control is placed through its site: the
+    // control sizes its own window and asks the site for its place again later.
+    BOOL MoveWindow(int x, int y, int width, int height, BOOL repaint = TRUE);
+
     // IDispatch::Invoke by DISPID on the hosted control. S_FALSE, and nothing done, without a control site.
     HRESULT InvokeHelper(DISPID id, WORD flags, VARIANT* result, const VARIANT* argument);
     HRESULT GetProperty(DISPID id, VARTYPE type, VARIANT* value);

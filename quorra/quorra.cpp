@@ -4,9 +4,11 @@
 #include "quorra.h"
 
 #include <map>
+#include <memory>
 #include <new>
 
 #include "LibVolume.h"
+#include "ScopeGuard.h"
 #include "SwfPlayDlg.h"
 #include "afxlite.h"
 #include "resource.h"
@@ -87,35 +89,11 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     return TRUE;
 }
 
-QUORRA_API InstanceHandle WINAPI quorra_create(HWND parent) {
+// The process-wide master volume starts again with every instance. The instance works without it: no
+// mixer, no speakers control, or no memory for the object all leave TheVolume null, and nothing here
+// changes quorra_create's result.
+static void StartVolume() {
     try {
-        ModuleStateScope scope;
-        if (!scope.AppStarted()) {
-            return nullptr;
-        }
-        CSwfPlayDlg* dialog = new CSwfPlayDlg(parent);
-        if (!dialog->Create(IDD_SWFPLAY, parent)) {
-            delete dialog;
-            return nullptr;
-        }
-        HWND hwnd = dialog->GetSafeHwnd();
-        UpdateWindow(hwnd);
-        ShowWindow(hwnd, SW_SHOW);
-        hwnd = dialog->GetSafeHwnd();
-        if (!hwnd || !IsWindow(hwnd)) {
-            delete dialog;
-            return nullptr;
-        }
-        // A handle can only be in the map again if its earlier dialog was destroyed by the host and the
-        // system reused the value; that entry's object is ended rather than leaked.
-        auto it = InstanceMap.find(hwnd);
-        if (it != InstanceMap.end() && it->second != dialog) {
-            delete it->second;
-        }
-        InstanceMap[hwnd] = dialog;
-
-        // The instance works without a master volume: no mixer, no speakers control, or no memory for
-        // the object all leave TheVolume null.
         EndVolume();
         TheVolume = new (std::nothrow) LibVolume;
         if (TheVolume) {
@@ -124,6 +102,41 @@ QUORRA_API InstanceHandle WINAPI quorra_create(HWND parent) {
                 EndVolume();
             }
         }
+    } catch (...) {
+        EndVolume();
+    }
+}
+
+QUORRA_API InstanceHandle WINAPI quorra_create(HWND parent) {
+    try {
+        ModuleStateScope scope;
+        if (!scope.AppStarted()) {
+            return nullptr;
+        }
+        // Until the instance is registered, the dialog object and the window it shows belong to this
+        // function: on any failure on the way the window is destroyed and then the object deleted.
+        std::unique_ptr<CSwfPlayDlg> dialog(new CSwfPlayDlg(parent));
+        auto discard = MakeScopeGuard([&dialog] {
+            if (dialog) {
+                dialog->DestroyWindow();
+            }
+        });
+        if (!dialog->Create(IDD_SWFPLAY, parent)) {
+            return nullptr;
+        }
+        HWND hwnd = dialog->GetSafeHwnd();
+        UpdateWindow(hwnd);
+        ShowWindow(hwnd, SW_SHOW);
+        hwnd = dialog->GetSafeHwnd();
+        if (!hwnd || !IsWindow(hwnd)) {
+            return nullptr;
+        }
+        // A handle can only be in the map again if its earlier dialog was destroyed by the host and the
+        // system reused the value; that entry's object is ended rather than leaked.
+        CSwfPlayDlg*& entry = InstanceMap[hwnd];
+        delete entry;
+        entry = dialog.release();
+        StartVolume();
         return hwnd;
     } catch (...) {
         return nullptr;
@@ -137,11 +150,11 @@ QUORRA_API void WINAPI quorra_release(InstanceHandle instance) {
         if (it == InstanceMap.end()) {
             return;
         }
-        CSwfPlayDlg* dialog = it->second;
+        std::unique_ptr<CSwfPlayDlg> dialog(it->second);
         InstanceMap.erase(it);
         // Its WM_DESTROY ends the control first. A dialog the host destroyed already has no window.
         dialog->DestroyWindow();
-        delete dialog;
+        dialog.reset();
         if (TheVolume) {
             TheVolume->SetValue(65535);
             EndVolume();

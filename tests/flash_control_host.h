@@ -78,6 +78,9 @@ class TestSite final : public IOleClientSite, public IOleInPlaceSite {
     STDMETHODIMP DeactivateAndUndo() override { return S_OK; }
     STDMETHODIMP OnPosRectChange(LPCRECT) override { return S_OK; }
 
+    // Where GetWindowContext says the control goes from now on.
+    void SetPlace(RECT pos) { pos_ = pos; }
+
     ULONG refs() const { return refs_; }
     int inPlaceActivations = 0;
     int inPlaceDeactivations = 0;

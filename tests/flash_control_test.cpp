@@ -375,6 +375,73 @@ TEST_F(FlashControlTest, NamesAndArgumentsAreChecked) {
               E_INVALIDARG);
 }
 
+// The control's place comes only through the in-place protocol: moving its window changes nothing,
+// SetObjectRects moves it, and every activation, a click's UI activation included, asks the site again.
+TEST_F(FlashControlTest, TakesItsPlaceOnlyFromItsSite) {
+    HWND control = Activate();
+    ASSERT_TRUE(IsWindow(control));
+    auto placedAt = [&](RECT expected) {
+        RECT rc = {};
+        GetWindowRect(control, &rc);
+        MapWindowPoints(nullptr, host_, reinterpret_cast<POINT*>(&rc), 2);
+        return EqualRect(&rc, &expected) != FALSE;
+    };
+    EXPECT_TRUE(MoveWindow(control, 5, 5, 50, 40, TRUE));
+    EXPECT_TRUE(placedAt(kControlRect)) << "the window moved without the site";
+
+    IOleInPlaceObject* inPlace = nullptr;
+    ASSERT_EQ(ole_->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)), S_OK);
+    const RECT given = {10, 20, 110, 70};
+    EXPECT_EQ(inPlace->SetObjectRects(&given, &given), S_OK);
+    EXPECT_TRUE(placedAt(given));
+    inPlace->Release();
+
+    const RECT clicked = {0, 0, 200, 100};
+    site_->SetPlace(clicked);
+    SendMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    EXPECT_TRUE(placedAt(clicked)) << "a click's UI activation did not ask the site";
+
+    RECT activated = {0, 0, 300, 200};
+    site_->SetPlace(activated);
+    EXPECT_EQ(ole_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_.get(), 0, host_, &activated), S_OK);
+    EXPECT_EQ(ControlWindow(), control);
+    EXPECT_TRUE(placedAt(activated)) << "a second activation did not ask the site";
+}
+
+// An IUnknown that only counts its releases: a result slot the caller never initialised may hold one.
+class CountingUnknown final : public IUnknown {
+  public:
+    STDMETHODIMP QueryInterface(REFIID, void** out) override {
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override {
+        ++releases;
+        return 1;
+    }
+    int releases = 0;
+};
+
+TEST_F(FlashControlTest, InvokeLeavesTheCallersResultSlotAloneAndChecksNamedArguments) {
+    CountingUnknown stray;
+    VARIANT result;
+    V_VT(&result) = VT_UNKNOWN;
+    V_UNKNOWN(&result) = &stray;
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    ASSERT_EQ(disp_->Invoke(kTotalFrames, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr), S_OK);
+    EXPECT_EQ(stray.releases, 0) << "the control freed what the caller's result slot happened to hold";
+    EXPECT_EQ(V_VT(&result), VT_I4);
+
+    // A put that counts a named argument but passes no list of them.
+    VARIANT arg;
+    V_VT(&arg) = VT_I4;
+    V_I4(&arg) = 1;
+    DISPPARAMS noList = {&arg, nullptr, 1, 1};
+    EXPECT_EQ(disp_->Invoke(kFrameNum, IID_NULL, 0, DISPATCH_PROPERTYPUT, &noList, nullptr, nullptr, nullptr),
+              E_INVALIDARG);
+}
+
 // What a container asks of the control without in-place activation: persistence, extent and drawing.
 TEST_F(FlashControlTest, DrawsAndSizesWithoutAWindow) {
     IPersistStreamInit* persist = nullptr;

@@ -2,6 +2,7 @@
 // generated SWF movies, the Flash control registered in the test prefix, and the prefix's real mixer.
 #include <windows.h>
 #include <mmsystem.h>
+#include <oleauto.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "quorra.h"
+#include "quorra_mixer.h"
 
 namespace {
 
@@ -162,8 +164,83 @@ HWND FlashWindowOf(HWND dialog) {
     return GetWindow(dialog, GW_CHILD);
 }
 
+// What the stand-in control tells its tests, through the exports of the DLL that COM loaded into this
+// process. Before the first control was made the DLL is not loaded and nothing is alive.
+namespace standin {
+
+void* Export(const char* name) {
+    HMODULE module = GetModuleHandleW(L"flash_standin.dll");
+    return module ? reinterpret_cast<void*>(GetProcAddress(module, name)) : nullptr;
+}
+
+LONG LiveControls() {
+    auto fn = reinterpret_cast<LONG(WINAPI*)()>(Export("FlashStandInLiveControls"));
+    return fn ? fn() : 0;
+}
+
+LONG OrphanedWindows() {
+    auto fn = reinterpret_cast<LONG(WINAPI*)()>(Export("FlashStandInOrphanedWindows"));
+    return fn ? fn() : 0;
+}
+
+IDispatch* DispatchOf(HWND control) {
+    auto fn = reinterpret_cast<IDispatch*(WINAPI*)(HWND)>(Export("FlashStandInDispatchOf"));
+    return fn ? fn(control) : nullptr;
+}
+
+// Makes the stand-in misbehave in one way for the scope (see its Fault).
+class FaultScope {
+  public:
+    explicit FaultScope(const wchar_t* fault) { SetEnvironmentVariableW(L"VANTREL_FLASH_FAULT", fault); }
+    ~FaultScope() { SetEnvironmentVariableW(L"VANTREL_FLASH_FAULT", nullptr); }
+    FaultScope(const FaultScope&) = delete;
+    FaultScope& operator=(const FaultScope&) = delete;
+};
+
+}  // namespace standin
+
+// The control's picture as WM_PRINTCLIENT renders it into a bitmap of the given size, first filled with
+// a colour the control never paints, so whatever it leaves out shows.
+constexpr COLORREF kUnpainted = RGB(255, 0, 255);
+
+class Printed {
+  public:
+    Printed(HWND control, int width, int height) {
+        HDC screen = GetDC(nullptr);
+        dc_ = CreateCompatibleDC(screen);
+        bitmap_ = CreateCompatibleBitmap(screen, width, height);
+        ReleaseDC(nullptr, screen);
+        old_ = SelectObject(dc_, bitmap_);
+        HBRUSH marker = CreateSolidBrush(kUnpainted);
+        RECT all = {0, 0, width, height};
+        FillRect(dc_, &all, marker);
+        DeleteObject(marker);
+        SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc_), PRF_CLIENT);
+    }
+    ~Printed() {
+        SelectObject(dc_, old_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+    Printed(const Printed&) = delete;
+    Printed& operator=(const Printed&) = delete;
+    COLORREF At(int x, int y) const { return GetPixel(dc_, x, y); }
+
+  private:
+    HDC dc_;
+    HBITMAP bitmap_;
+    HGDIOBJ old_;
+};
+
+RECT PlaceIn(HWND child, HWND parent) {
+    RECT rc = {};
+    GetWindowRect(child, &rc);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
 class QuorraTest : public ::testing::Test {
-  protected:
+  public:
     void SetUp() override {
         WNDCLASSW wc = {};
         wc.lpfnWndProc = HostProc;
@@ -222,6 +299,8 @@ class QuorraTest : public ::testing::Test {
         return instance;
     }
 
+    const std::wstring& LastMovie() const { return files_.back(); }
+
     HWND host_ = nullptr;
     std::vector<HWND> instances_;
     std::vector<std::wstring> files_;
@@ -262,6 +341,31 @@ TEST_F(QuorraTest, CreateNeedsAParentWindow) {
                                 GetModuleHandleW(nullptr), nullptr);
     DestroyWindow(gone);
     EXPECT_EQ(quorra_create(gone), nullptr);
+}
+
+// A host that ends every child window the moment it is made: the dialog is gone before quorra_create
+// can show it, and nothing of the instance stays behind, the master volume included.
+LRESULT CALLBACK EndChildrenProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PARENTNOTIFY && LOWORD(wParam) == WM_CREATE) {
+        DestroyWindow(reinterpret_cast<HWND>(lParam));
+        return 0;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+TEST_F(QuorraTest, AHostThatEndsTheDialogAtOnceGetsNoInstance) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = EndChildrenProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"QuorraTestEndingHost";
+    RegisterClassW(&wc);
+    HWND ending = CreateWindowExW(0, wc.lpszClassName, L"ending", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr,
+                                  wc.hInstance, nullptr);
+    ASSERT_NE(ending, nullptr);
+    EXPECT_EQ(quorra_create(ending), nullptr);
+    EXPECT_EQ(GetWindow(ending, GW_CHILD), nullptr);
+    EXPECT_EQ(quorra_getVolume(), 0) << "a master volume was started for no instance";
+    DestroyWindow(ending);
 }
 
 TEST_F(QuorraTest, CreateShowsABlackChildDialogFromTheLibraryTemplate) {
@@ -486,6 +590,156 @@ TEST_F(QuorraControlTest, AZeroSizedDialogPostsNoResizeAndTheControlFillsItOnceS
     ASSERT_TRUE(PeekMessageW(&msg, instance, WM_SIZE, WM_SIZE, PM_REMOVE));
     EXPECT_EQ(msg.wParam, WPARAM(SIZE_RESTORED));
     EXPECT_EQ(msg.lParam, MAKELPARAM(dialogRc.right, dialogRc.bottom));
+}
+
+// The host sizes the dialog; the control follows through the in-place protocol (it takes no size from
+// its window being moved), and keeps the new place when a click makes it UI-active, which asks the site
+// for its rectangles again.
+TEST_F(QuorraControlTest, TheControlFollowsTheDialogsSizeWindowAndPicture) {
+    HWND instance = OpenedInstance(50);
+    ASSERT_NE(instance, nullptr);
+    HWND flash = FlashWindowOf(instance);
+    ASSERT_NE(flash, nullptr);
+    // The last frame: the control's position strip then runs along its whole bottom edge.
+    ASSERT_EQ(quorra_pause(instance), TRUE);
+    quorra_setTime(instance, 49);
+    struct Size {
+        int cx, cy;
+    };
+    for (Size size : {Size{480, 360}, Size{200, 150}, Size{640, 100}}) {
+        SCOPED_TRACE(std::to_string(size.cx) + "x" + std::to_string(size.cy));
+        MoveWindow(instance, 0, 0, size.cx, size.cy, TRUE);
+        RECT client = {};
+        GetClientRect(instance, &client);
+        auto fills = [&] {
+            const RECT rc = PlaceIn(flash, instance);
+            return rc.left == 0 && rc.top == 0 && rc.right == client.right && rc.bottom == client.bottom;
+        };
+        EXPECT_TRUE(PumpUntil(fills)) << "the control's window does not cover the dialog";
+        SendMessageW(flash, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+        SendMessageW(flash, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+        Pump();
+        EXPECT_TRUE(fills()) << "a click put the control back where the site said it was";
+
+        Printed picture(flash, client.right, client.bottom);
+        EXPECT_EQ(picture.At(client.right / 2, client.bottom / 2), RGB(0, 0, 0)) << "the host's black background";
+        EXPECT_EQ(picture.At(client.right - 1, client.bottom - 1), RGB(255, 255, 255))
+            << "the picture does not reach the dialog's corner";
+    }
+}
+
+// The display settings are on the running control, read back through its own automation interface.
+TEST_F(QuorraControlTest, OpenPutsTheDisplayPropertiesOnTheRunningControl) {
+    HWND instance = OpenedInstance(50);
+    ASSERT_NE(instance, nullptr);
+    IDispatch* control = standin::DispatchOf(FlashWindowOf(instance));
+    ASSERT_NE(control, nullptr);
+    auto get = [&](DISPID id) {
+        VARIANT result;
+        VariantInit(&result);
+        DISPPARAMS none = {nullptr, nullptr, 0, 0};
+        EXPECT_EQ(control->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr), S_OK);
+        return result;
+    };
+    VARIANT background = get(0x7B);
+    EXPECT_EQ(V_VT(&background), VT_I4);
+    EXPECT_EQ(V_I4(&background), 0) << "the movie's own colour is 0x336699";
+    VARIANT scale = get(0x89);
+    ASSERT_EQ(V_VT(&scale), VT_BSTR);
+    EXPECT_STREQ(V_BSTR(&scale), L"ShowAll");
+    VariantClear(&scale);
+    VARIANT align = get(0x79);
+    EXPECT_EQ(V_VT(&align), VT_I4);
+    EXPECT_EQ(V_I4(&align), 0);
+    VARIANT menu = get(0x87);
+    EXPECT_EQ(V_VT(&menu), VT_BOOL);
+    EXPECT_EQ(V_BOOL(&menu), VARIANT_FALSE);
+    VARIANT movie = get(0x66);
+    ASSERT_EQ(V_VT(&movie), VT_BSTR);
+    EXPECT_EQ(std::wstring(V_BSTR(&movie)), LastMovie());
+    VariantClear(&movie);
+    control->Release();
+}
+
+// A control that is not there, refuses the movie, or fails its in-place activation: the open fails and
+// the instance is the black dialog it was, still passing its clicks to the host and still released by
+// the usual rule for the master volume.
+TEST_F(QuorraTest, AControlThatCannotBeUsedLeavesTheBlackDialogWorking) {
+    TestMixer mixer;
+    for (const wchar_t* fault : {L"missing", L"movie", L"activate"}) {
+        SCOPED_TRACE(std::string(fault, fault + wcslen(fault)));
+        HWND instance = Create();
+        ASSERT_NE(instance, nullptr);
+        MoveWindow(instance, 0, 0, 320, 240, TRUE);
+        {
+            standin::FaultScope scope(fault);
+            EXPECT_EQ(quorra_open(instance, Movie(L"movie.swf", 50).c_str()), FALSE);
+        }
+        EXPECT_EQ(FlashWindowOf(instance), nullptr) << "a window of the failed control is left on the dialog";
+        EXPECT_EQ(standin::LiveControls(), 0) << "the failed control object lives on";
+        EXPECT_EQ(quorra_getLength(instance), 0);
+        EXPECT_EQ(quorra_getTime(instance), 0);
+        EXPECT_EQ(quorra_play(instance), FALSE);
+        EXPECT_EQ(quorra_stop(instance), FALSE);
+
+        g_received.clear();
+        SendMessageW(instance, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(12, 34));
+        SendMessageW(instance, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(instance), MAKELPARAM(50, 60));
+        Flush(host_);
+        EXPECT_EQ(ReceivedOf(WM_LBUTTONDBLCLK).size(), 1u);
+        EXPECT_EQ(ReceivedOf(WM_CONTEXTMENU).size(), 1u);
+
+        quorra_setVolume(0);
+        Release(instance);
+        EXPECT_EQ(quorra_getVolume(), 0) << "no master volume after a release";
+        if (mixer.Found()) {
+            EXPECT_EQ(mixer.Read(), 65535u) << "release sets the master volume to full";
+        }
+    }
+    // With a working control the same kind of instance opens.
+    HWND instance = OpenedInstance(20);
+    ASSERT_NE(instance, nullptr);
+    EXPECT_EQ(quorra_getLength(instance), 20);
+}
+
+// However a movie ends, its control object goes (and with it every reference it held on its site),
+// and a window the control left behind is destroyed before the control is let go.
+TEST_F(QuorraControlTest, TheControlIsFreedWhenTheMovieEndsAnyWay) {
+    struct Ending {
+        const char* what;
+        std::function<void(QuorraControlTest&, HWND)> end;
+    };
+    const Ending endings[] = {
+        {"stop", [](QuorraControlTest&, HWND instance) { EXPECT_EQ(quorra_stop(instance), TRUE); }},
+        {"release", [](QuorraControlTest& t, HWND instance) { t.Release(instance); }},
+        {"second open, then stop",
+         [](QuorraControlTest& t, HWND instance) {
+             ASSERT_EQ(quorra_open(instance, t.Movie(L"second.swf", 20).c_str()), TRUE);
+             EXPECT_EQ(standin::LiveControls(), 1) << "the first movie's control lives on";
+             EXPECT_EQ(quorra_stop(instance), TRUE);
+         }},
+        {"the host destroys the dialog",
+         [](QuorraControlTest& t, HWND instance) {
+             DestroyWindow(instance);
+             EXPECT_EQ(standin::LiveControls(), 0);
+             t.Release(instance);
+         }},
+    };
+    for (const wchar_t* fault : {L"", L"keepwindow"}) {
+        standin::FaultScope scope(*fault ? fault : nullptr);
+        for (const Ending& ending : endings) {
+            SCOPED_TRACE(std::string(ending.what) + (*fault ? ", a control that keeps its window" : ""));
+            HWND instance = OpenedInstance(50);
+            ASSERT_NE(instance, nullptr);
+            ASSERT_EQ(standin::LiveControls(), 1);
+            ending.end(*this, instance);
+            EXPECT_EQ(standin::LiveControls(), 0);
+            EXPECT_EQ(standin::OrphanedWindows(), 0) << "the control's window outlived the control";
+            if (IsWindow(instance)) {
+                EXPECT_EQ(FlashWindowOf(instance), nullptr);
+            }
+        }
+    }
 }
 
 TEST_F(QuorraControlTest, TwoInstancesWorkSideBySide) {

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "ComPtr.h"
 #include "frame_clock.h"
 #include "swf_reader.h"
 
@@ -14,8 +15,46 @@ extern const CLSID CLSID_FlashStandIn;
 
 // Objects and server locks alive, for DllCanUnloadNow.
 extern LONG g_serverRefs;
+// Control objects alive, and control windows that were still there when their object died; the tests
+// read both through the DLL's exports.
+extern LONG g_liveControls;
+extern LONG g_orphanedWindows;
 HINSTANCE ModuleInstance();
 void UnregisterControlWindowClass();
+
+// Misbehaviour on request, so that a container's failure paths can be run: the variable
+// VANTREL_FLASH_FAULT names one, read when an object (or the class object) is asked for.
+enum class Fault {
+    kNone,
+    kMissing,     // no class object: as if the control were not installed
+    kMovie,       // every Movie put is refused
+    kActivate,    // in-place activation makes the window, then fails
+    kKeepWindow,  // InPlaceDeactivate leaves the window behind
+};
+Fault CurrentFault();
+
+// Automation members.
+enum : DISPID {
+    kDispMovie = 0x66,
+    kDispFrameNum = 0x6B,
+    kDispAlignMode = 0x79,
+    kDispBackgroundColor = 0x7B,
+    kDispTotalFrames = 0x7C,
+    kDispPlaying = 0x7D,
+    kDispIsPlaying = 0x81,
+    kDispMenu = 0x87,
+    kDispScale = 0x89,
+};
+
+struct Member {
+    const wchar_t* name;
+    DISPID id;
+    VARTYPE type;  // VT_EMPTY for the method
+};
+const Member* FindMember(DISPID id);
+const Member* FindMember(const wchar_t* name);
+
+uint64_t Now();
 
 class FlashControl final : public IDispatch,
                            public IOleObject,
@@ -27,6 +66,9 @@ class FlashControl final : public IDispatch,
   public:
     FlashControl();
     FlashControl(const FlashControl&) = delete;
+
+    // The object whose window this is, with a reference for the caller; null for any other window.
+    static FlashControl* FromWindow(HWND hwnd);
     FlashControl& operator=(const FlashControl&) = delete;
 
     // IUnknown
@@ -127,16 +169,20 @@ class FlashControl final : public IDispatch,
   private:
     ~FlashControl();
 
+    // The window and its painting (ControlWindow.cpp).
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
-
     HRESULT ActivateInPlace(bool uiActivate, HWND parent, LPCRECT posRect);
+    void ApplyRects(const RECT& pos, const RECT& clip);
+    bool KeepPlace(WINDOWPOS* pos) const;
     void DestroyControlWindow();
     void Paint(HDC dc, const RECT& rc);
     void ShowContextMenu(POINT screen);
     void UpdateTimer();
     void OnTick();
+    void UpdateCaption();
 
+    // The movie and the automation state (ControlMovie.cpp).
     HRESULT GetProperty(DISPID id, VARIANT* result);
     HRESULT PutProperty(DISPID id, VARIANT* value);
     void LoadMovie(const std::wstring& path);
@@ -144,10 +190,11 @@ class FlashControl final : public IDispatch,
     SIZEL DefaultExtent() const;
 
     LONG refs_ = 1;
-    IOleClientSite* site_ = nullptr;
-    IOleInPlaceSite* inPlaceSite_ = nullptr;
-    IOleAdviseHolder* adviseHolder_ = nullptr;
-    IAdviseSink* viewSink_ = nullptr;
+    Fault fault_ = Fault::kNone;
+    ComPtr<IOleClientSite> site_;
+    ComPtr<IOleInPlaceSite> inPlaceSite_;
+    ComPtr<IOleAdviseHolder> adviseHolder_;
+    ComPtr<IAdviseSink> viewSink_;
     DWORD viewAspects_ = 0;
     DWORD viewFlags_ = 0;
     HWND hwnd_ = nullptr;
@@ -157,6 +204,12 @@ class FlashControl final : public IDispatch,
     SIZEL extent_ = {};
     UINT_PTR timer_ = 0;
     uint32_t paintedFrame_ = UINT32_MAX;
+    // Where the container placed the control, in its window's client coordinates: the window is kept
+    // there and moves only when the container says so (SetObjectRects, or the rectangles GetWindowContext
+    // answers at activation), never because someone moved the window itself.
+    RECT posRect_ = {};
+    RECT clipRect_ = {};
+    bool placing_ = false;
 
     // Automation state.
     std::wstring moviePath_;

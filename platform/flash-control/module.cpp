@@ -1,6 +1,7 @@
-// The in-process server around FlashControl: its class factory, the four exports COM looks for, and the
+// The in-process server around FlashControl: its class factory, the four exports COM looks for, the
 // registration under the Flash control's CLSID (InprocServer32, apartment threaded) that regsvr32 writes
-// into the Wine prefix.
+// into the Wine prefix, and three exports for the tests of its containers: how many control objects
+// live, how many control windows outlived their object, and the automation object behind a window.
 #include <windows.h>
 #include <ole2.h>
 #include <olectl.h>
@@ -86,7 +87,7 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID riid,
         if (!out)
             return E_POINTER;
         *out = nullptr;
-        if (clsid != CLSID_FlashStandIn)
+        if (clsid != CLSID_FlashStandIn || CurrentFault() == Fault::kMissing)
             return CLASS_E_CLASSNOTAVAILABLE;
         return g_factory.QueryInterface(riid, out);
     } catch (...) {
@@ -149,5 +150,29 @@ extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
         return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND ? S_OK : SELFREG_E_CLASS;
     } catch (...) {
         return SELFREG_E_CLASS;
+    }
+}
+
+extern "C" LONG WINAPI FlashStandInLiveControls() {
+    return g_liveControls;
+}
+
+extern "C" LONG WINAPI FlashStandInOrphanedWindows() {
+    return g_orphanedWindows;
+}
+
+// The IDispatch of the control whose window this is, with a reference for the caller; null for any
+// other window. Only for the thread that made the control.
+extern "C" IDispatch* WINAPI FlashStandInDispatchOf(HWND hwnd) {
+    try {
+        FlashControl* control = FlashControl::FromWindow(hwnd);
+        if (!control)
+            return nullptr;
+        IDispatch* dispatch = nullptr;
+        control->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch));
+        control->Release();
+        return dispatch;
+    } catch (...) {
+        return nullptr;
     }
 }
