@@ -272,7 +272,8 @@ bool IsDotName(const wchar_t* name) {
 // could go round until the path no longer fits, with two such links a level doubling the work each time.
 // The walkers neither enter nor count it.
 bool IsLinkedFolder(const WIN32_FIND_DATAW& entry) {
-    return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 }  // namespace
