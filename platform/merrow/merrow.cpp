@@ -5,6 +5,9 @@
 // Tests steer and watch it through the environment:
 // - VANTREL_MERROW_RESULT: the answers, separated by ','; the n-th call gives the n-th, the last one
 //   repeats (2 keeps the player's window open). Unset or unreadable: 0.
+// - VANTREL_MERROW_WAIT: when set, the call shows a window of the class "MerrowStandIn", owned by the
+//   given owner (disabled meanwhile), and runs a modal loop until that window is closed, as a real
+//   advertisement does until the user dismisses it.
 // - VANTREL_MERROW_RECORD: a file to which each call appends one line, in UTF-8: the owner window's handle
 //   in decimal, the product name and the address, separated by tabs.
 #include "merrow.h"
@@ -80,13 +83,65 @@ void DispatchWaitingMessages() {
     }
 }
 
+constexpr wchar_t kWindowClass[] = L"MerrowStandIn";
+
+HINSTANCE Module() {
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&Module), &module);
+    return module;
+}
+
+LRESULT CALLBACK AdWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CLOSE) {
+        // The owner comes back before this window goes, so the activation returns to it.
+        if (HWND owner = GetWindow(window, GW_OWNER))
+            EnableWindow(owner, TRUE);
+        DestroyWindow(window);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void ShowAndWait(HWND owner, const wchar_t* product) {
+    WNDCLASSEXW wc = {sizeof(wc)};
+    wc.lpfnWndProc = AdWindowProc;
+    wc.hInstance = Module();
+    wc.lpszClassName = kWindowClass;
+    RegisterClassExW(&wc);  // a second call finds it registered
+    HWND window = CreateWindowExW(0, kWindowClass, product ? product : L"", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100,
+                                  owner, nullptr, wc.hInstance, nullptr);
+    if (!window)
+        return;
+    if (owner)
+        EnableWindow(owner, FALSE);
+    MSG msg;
+    while (IsWindow(window)) {
+        BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            if (got == 0)
+                PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    if (owner)
+        EnableWindow(owner, TRUE);
+    if (IsWindow(window))
+        DestroyWindow(window);
+}
+
 }  // namespace
 
 MERROW_API int WINAPI merrow_show(HWND owner, const wchar_t* product, const wchar_t* address) {
     try {
         LONG call = InterlockedIncrement(&Calls) - 1;
         Record(owner, product, address);
-        DispatchWaitingMessages();
+        if (!Environment(L"VANTREL_MERROW_WAIT").empty())
+            ShowAndWait(owner, product);
+        else
+            DispatchWaitingMessages();
         return AnswerForCall(call);
     } catch (...) {
         return 0;
