@@ -274,6 +274,9 @@ void OnMainClose() {
     Closing = true;
     if (merrow_show(AppGlobals.mainWindow, kProductName, kAdPageAddress) == kMerrowKeepOpen) {
         Closing = false;
+        // A handed-over file that came while the advertisement showed waited for the decision.
+        if (!PendingHandOvers.empty())
+            PostMessageW(AppGlobals.mainWindow, WM_MAINFRAME_NEWFILE, 0, 0);
         return;
     }
     if (!AppGlobals.fullScreen && AppGlobals.layoutReady) {

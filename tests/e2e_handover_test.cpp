@@ -123,6 +123,31 @@ TEST_F(HandOver, TenStartsAtOnceOpenEachFileOnceInTheOrderHandedOver) {
     EXPECT_EQ(ErrorBoxOf(window), nullptr);
 }
 
+// A file handed over while a close waits for the advertisement (its modal loop answers the second start)
+// is opened once the close has been refused.
+TEST_F(HandOver, AFileHandedOverDuringARefusedCloseOpensAfterIt) {
+    SetEnvironmentVariableW(L"VANTREL_MERROW_RESULT", L"2");
+    SetEnvironmentVariableW(L"VANTREL_MERROW_WAIT", L"1");
+    HWND window = startReceiver();
+    SetEnvironmentVariableW(L"VANTREL_MERROW_RESULT", nullptr);
+    SetEnvironmentVariableW(L"VANTREL_MERROW_WAIT", nullptr);
+    ASSERT_NE(window, nullptr);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    HWND ad = nullptr;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            ad = FindWindowW(L"MerrowStandIn", nullptr);
+            return ad && GetWindow(ad, GW_OWNER) == window;
+        },
+        kStartTimeout));
+    std::wstring clip = copyMedia(L"h263.flv", L"during close.flv");
+    handOver(L"\"" + clip + L"\"");
+    EXPECT_TRUE(receiver->lines(kOpened).empty()) << "nothing opens while the close is deciding";
+    PostMessageW(ad, WM_CLOSE, 0, 0);
+    EXPECT_EQ(opened(1), std::vector<std::string>{Narrow(clip)});
+    EXPECT_TRUE(WaitForCaption(window, L"Vantrel - during close.flv"));
+}
+
 // A relative path means the second start's working folder, never the receiver's, where a file of the
 // same name waits to be opened by mistake.
 TEST_F(HandOver, ARelativePathIsResolvedWhereTheSecondStartRuns) {
