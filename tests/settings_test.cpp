@@ -252,6 +252,7 @@ TEST_F(Registry, HandsTheFileToAWindowThatAnswersTheProbe) {
 // it, and the value it wrote is withdrawn for whoever might still read it.
 LRESULT CALLBACK VanishingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_MAINFRAME_PROBE) {
+        ReplyMessage(kMainFrameProbeAnswer);  // the sender goes on with a window that is gone
         DestroyWindow(window);
         return kMainFrameProbeAnswer;
     }
