@@ -80,8 +80,8 @@ Child::Child(const std::wstring& arguments, const wchar_t* merrowResult, const w
     SetEnvironmentVariableW(L"VANTREL_MERROW_RESULT", merrowResult);
     SetEnvironmentVariableW(L"VANTREL_VLC_AUDIO", L"discard");
     STARTUPINFOW startup = {sizeof(startup)};
-    started = CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, workingFolder, &startup,
-                             &info);
+    started = CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, workingFolder,
+                             &startup, &info);
     SetEnvironmentVariableW(L"VANTREL_MERROW_RESULT", nullptr);
     if (started)
         CloseHandle(info.hThread);

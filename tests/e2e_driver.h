@@ -28,8 +28,7 @@ class Child {
   public:
     // arguments: the command-line tail exactly as the program is to see it. merrowResult: what the
     // stand-in advertisement library answers (null: its default). workingFolder: null for ours.
-    explicit Child(const std::wstring& arguments,
-                   const wchar_t* merrowResult = nullptr,
+    explicit Child(const std::wstring& arguments, const wchar_t* merrowResult = nullptr,
                    const wchar_t* workingFolder = nullptr);
     ~Child();
     Child(const Child&) = delete;
