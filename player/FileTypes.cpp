@@ -25,8 +25,77 @@ struct AssociationRegistration : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE SetAppAsDefault(LPCWSTR, LPCWSTR, int) = 0;
 };
 
+// Each name is put into key paths: one with a backslash, or "." or "..", would name another key than
+// the application's (the machine's SOFTWARE key, another vendor's key, the classes root itself), and an
+// empty one the key above. Control characters are not legal in key names.
+bool IsKeyName(const wchar_t* name, size_t maxLength) {
+    if (!name || !name[0] || wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0)
+        return false;
+    size_t length = 0;
+    for (const wchar_t* c = name; *c; ++c, ++length) {
+        if (*c < 0x20 || *c == 0x7F || *c == L'\\' || length >= maxLength)
+            return false;
+    }
+    return true;
+}
+
 bool ValidAppName(const wchar_t* appName) {
-    return appName && appName[0] && wcslen(appName) <= kMaxAppNameLength;
+    return IsKeyName(appName, kMaxAppNameLength);
+}
+
+bool ValidProgId(const wchar_t* progId) {
+    return IsKeyName(progId, kMaxProgIdLength);
+}
+
+// With an empty ProgId prefix the ProgId is the extension itself, and removing the ProgId's key would
+// remove the shared extension key whole. Key names compare without regard to case.
+bool DistinctKeys(const wchar_t* progId, const wchar_t* extension) {
+    return _wcsicmp(progId, extension) != 0;
+}
+
+// "." followed by at least one character that a key name may hold.
+bool ValidExtension(const wchar_t* extension) {
+    return IsKeyName(extension, kMaxKeyNameLength) && extension[0] == L'.';
+}
+
+// The text of a key's default value, or empty when the key or the value is missing or not a string.
+std::wstring DefaultValue(HKEY key) {
+    wchar_t data[kTextBufferSize] = {};
+    DWORD size = sizeof(data) - sizeof(wchar_t);
+    DWORD type = 0;
+    if (RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS ||
+        type != REG_SZ)
+        return std::wstring();
+    return std::wstring(data, wcsnlen(data, kTextBufferSize));
+}
+
+bool IsEmptyKey(HKEY key) {
+    DWORD subkeys = 1;
+    DWORD values = 1;
+    return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr,
+                            nullptr, nullptr) == ERROR_SUCCESS &&
+           subkeys == 0 && values == 0;
+}
+
+// An extension's key is shared: other programs keep their OpenWithProgids and the like under it, and its
+// default may name another program by now. Only a default that still names this ProgId is removed, and
+// the key only when nothing else is left in it.
+void RemoveExtensionDefault(HKEY root, const std::wstring& path, const wchar_t* progId) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS)
+        return;
+    bool ours = DefaultValue(key) == progId;
+    if (ours)
+        RegDeleteValueW(key, nullptr);
+    bool empty = ours && IsEmptyKey(key);
+    RegCloseKey(key);
+    if (empty)
+        RegDeleteKeyW(root, path.c_str());
+}
+
+// A program path with a blank must be quoted, or the shell splits the command at the blank.
+std::wstring QuotedWhenBlank(const std::wstring& path) {
+    return path.find(L' ') == std::wstring::npos ? path : L"\"" + path + L"\"";
 }
 
 // Extension, ProgId and description of one list entry; false for an entry that cannot be registered.
@@ -40,7 +109,8 @@ bool DeriveNames(const std::wstring& entry,
     extension = entry[0] == L'.' ? entry : L"." + entry;
     progId = std::wstring(progIdPrefix ? progIdPrefix : L"") + extension;
     description = extension.substr(1) + L" file";
-    return progId.size() <= kMaxProgIdLength;
+    return ValidExtension(extension.c_str()) && ValidProgId(progId.c_str()) &&
+           DistinctKeys(progId.c_str(), extension.c_str());
 }
 
 // The module's path in its short form; the long form when the short one cannot be had.
@@ -71,6 +141,8 @@ BYTE WindowsMajorVersion() {
 }  // namespace
 
 int SetStringValue(HKEY root, const wchar_t* path, const wchar_t* name, const wchar_t* data) {
+    if (!data)
+        return 0;
     DWORD characters = static_cast<DWORD>(wcslen(data));
     if (!name)
         return RegSetValueW(root, path, REG_SZ, data, characters * 2) == ERROR_SUCCESS ? 1 : 0;
@@ -85,8 +157,11 @@ int SetStringValue(HKEY root, const wchar_t* path, const wchar_t* name, const wc
 }
 
 int DeleteSubKey(HKEY root, const wchar_t* path, const wchar_t* child) {
+    // An empty path or child would name the key above it: the root itself, or the parent.
     if (!child)
-        return SHDeleteKeyW(root, path) == ERROR_SUCCESS ? 1 : 0;
+        return path && path[0] && SHDeleteKeyW(root, path) == ERROR_SUCCESS ? 1 : 0;
+    if (!child[0])
+        return 0;
     if (!root)
         return 0;
     HKEY parent = OpenOrCreateKey(root, path);  // a missing parent is created, empty
@@ -98,11 +173,16 @@ int DeleteSubKey(HKEY root, const wchar_t* path, const wchar_t* child) {
 }
 
 void SetUserClassesDefault(const wchar_t* keyPath, const wchar_t* data) {
+    if (!keyPath || !data)
+        return;
     std::wstring path = std::wstring(kUserClasses) + keyPath;
     RegSetValueW(HKEY_CURRENT_USER, path.c_str(), REG_SZ, data, static_cast<DWORD>(wcslen(data) * 2));
 }
 
 void DeleteKeyTree(HKEY root, const wchar_t* keyPath, const wchar_t* prefix) {
+    // An empty key path would remove the root's or the prefix's whole tree.
+    if (!keyPath || !keyPath[0])
+        return;
     std::wstring path = prefix ? std::wstring(prefix) + keyPath : std::wstring(keyPath);
     SHDeleteKeyW(root, path.c_str());
 }
@@ -112,7 +192,7 @@ std::wstring UserChoicePath(const wchar_t* keyPath) {
 }
 
 void RegisterCapabilities(const wchar_t* appName, const wchar_t* progId, const wchar_t* extension) {
-    if (!ValidAppName(appName))
+    if (!ValidAppName(appName) || !ValidProgId(progId) || !ValidExtension(extension))
         return;
     std::wstring capabilities = KeyPath(L"SOFTWARE\\%s\\Capabilities", appName);
     std::wstring associations = KeyPath(L"SOFTWARE\\%s\\Capabilities\\FileAssociations", appName);
@@ -123,14 +203,30 @@ void RegisterCapabilities(const wchar_t* appName, const wchar_t* progId, const w
 
 void UnregisterCapabilities(const wchar_t* appName) {
     // An empty name would make the first path the machine's whole SOFTWARE key, and the value the
-    // registered-applications key's default: refuse it.
+    // registered-applications key's default; a backslash or dots another vendor's key: refuse them.
     if (!ValidAppName(appName))
         return;
-    std::wstring machineKey = KeyPath(L"SOFTWARE\\%s", appName);
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, machineKey.c_str(), nullptr);
-    HKEY key = OpenOrCreateKey(HKEY_LOCAL_MACHINE, kRegisteredApplications);
+    const std::wstring capabilities = KeyPath(L"SOFTWARE\\%s\\Capabilities", appName);
+    const std::wstring machineKey = KeyPath(L"SOFTWARE\\%s", appName);
+    // What this facility wrote is the Capabilities tree; the application's key goes with it only when
+    // nothing else was kept there.
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, capabilities.c_str(), nullptr);
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, machineKey.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        bool empty = IsEmptyKey(key);
+        RegCloseKey(key);
+        if (empty)
+            RegDeleteKeyW(HKEY_LOCAL_MACHINE, machineKey.c_str());
+    }
+    // The value is ours only while it still points at our capabilities.
+    key = OpenOrCreateKey(HKEY_LOCAL_MACHINE, kRegisteredApplications);
     if (key) {
-        RegDeleteValueW(key, appName);
+        wchar_t data[kTextBufferSize] = {};
+        DWORD size = sizeof(data) - sizeof(wchar_t);
+        DWORD type = 0;
+        if (RegQueryValueExW(key, appName, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) == ERROR_SUCCESS &&
+            type == REG_SZ && capabilities == data)
+            RegDeleteValueW(key, appName);
         RegCloseKey(key);
     }
 }
@@ -164,14 +260,16 @@ void AssociateFileType(HMODULE module,
                        const wchar_t* progId,
                        const wchar_t* description,
                        const wchar_t* extension) {
+    if (!ValidAppName(appName) || !ValidProgId(progId) || !ValidExtension(extension) || !description)
+        return;
     RegisterCapabilities(appName, progId, extension);
 
     SetStringValue(HKEY_CLASSES_ROOT, progId, nullptr, description);
     SetUserClassesDefault(progId, description);
     std::wstring program;
     if (ProgramPath(module, program)) {  // never an icon or command built from an unfilled buffer
-        std::wstring icon = program + L",0";
-        std::wstring command = program + L" %1";
+        std::wstring icon = QuotedWhenBlank(program) + L",0";
+        std::wstring command = QuotedWhenBlank(program) + L" %1";
         std::wstring iconKey = KeyPath(L"%s\\DefaultIcon", progId);
         std::wstring commandKey = KeyPath(L"%s\\shell\\open\\command", progId);
         if (!iconKey.empty()) {
@@ -198,10 +296,13 @@ void AssociateFileType(HMODULE module,
 }
 
 void UnassociateFileType(const wchar_t* progId, const wchar_t* appName, const wchar_t* extension) {
+    if (!ValidAppName(appName) || !ValidProgId(progId) || !ValidExtension(extension) ||
+        !DistinctKeys(progId, extension))
+        return;
     DeleteKeyTree(HKEY_CLASSES_ROOT, progId, nullptr);
     DeleteKeyTree(HKEY_CURRENT_USER, progId, kUserClasses);
-    DeleteKeyTree(HKEY_CLASSES_ROOT, extension, nullptr);
-    DeleteKeyTree(HKEY_CURRENT_USER, extension, kUserClasses);
+    RemoveExtensionDefault(HKEY_CLASSES_ROOT, extension, progId);
+    RemoveExtensionDefault(HKEY_CURRENT_USER, std::wstring(kUserClasses) + extension, progId);
     UnregisterCapabilities(appName);
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }

@@ -29,3 +29,4 @@ std::wstring UserChoicePath(const wchar_t* keyPath);
 // The limits the key buffers impose; longer names are refused.
 constexpr size_t kMaxAppNameLength = 220;
 constexpr size_t kMaxProgIdLength = 236;
+constexpr size_t kMaxKeyNameLength = 255;

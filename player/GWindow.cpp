@@ -18,8 +18,12 @@ int RegisterWindowClass(HINSTANCE instance, const wchar_t* className, WNDPROC pr
 }
 
 GWindow::~GWindow() {
-    // The derived part is already gone here, so the WM_DESTROY this causes reaches GWindow::windowProc.
-    if (hwnd && IsWindow(hwnd))
+    // Only a window that is still this object's: once its own window is gone the system may give the same
+    // handle to a new window, which is someone else's. The map forgets a window at its WM_DESTROY, so an
+    // entry naming this object means the window is the one it made. The derived part is already gone
+    // here, so the WM_DESTROY this causes reaches GWindow::windowProc.
+    auto found = WindowMap.find(hwnd);
+    if (hwnd && found != WindowMap.end() && found->second == this && IsWindow(hwnd))
         DestroyWindow(hwnd);
     hwnd = nullptr;
 }

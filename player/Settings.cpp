@@ -1,10 +1,14 @@
 // The window placement kept between runs, and the hand-over of a file to an instance already running.
 //
 // Hand-over protocol: the running instance publishes its main window's handle as "MainFrame_Handle". A
-// second start that names a file reads it, asks the window with WM_MAINFRAME_PROBE whether it is a player
-// (only a player answers 0x81F7), writes the path as "MainFrame_NewFile", closes the key and only then
-// posts WM_MAINFRAME_NEWFILE, so the receiver always finds the value written. The receiver takes the value
-// with TakeHandedOverFile; the value stays behind. Nothing else orders the two processes.
+// second start that names a file takes the product's hand-over mutex, reads the handle, asks the window
+// with WM_MAINFRAME_PROBE whether it is a player (only a player answers 0x81F7), writes the path as
+// "MainFrame_NewFile", closes the key and sends WM_MAINFRAME_NEWFILE, waiting (bounded) until the receiver
+// has handled it. The receiver takes the value while it handles that message and removes it, so one value
+// is never opened twice and a later start never finds an old path. Holding the mutex from the write to the
+// answer keeps two starts from sharing the one value: each file is taken once, in the order the starts
+// got the mutex. Whatever fails on the way (no lock, no answer, a write refused, a path longer than the
+// receiver takes) leaves the file to the second start, which then opens it itself.
 #include "Settings.h"
 
 #include <cwchar>
@@ -22,6 +26,11 @@ constexpr DWORD kNewFileBytes = kTextBufferSize * sizeof(wchar_t);  // 520
 // A running instance whose user-interface thread stopped pumping would keep the new start waiting for ever;
 // after this long it counts as no instance and the new start runs by itself.
 constexpr UINT kProbeTimeoutMs = 5000;
+// The receiver only takes the value while it handles the message (the file is opened later), so its
+// answer comes as soon as its thread looks for messages; opening a file in between can take a while.
+constexpr UINT kDeliveryTimeoutMs = 10000;
+// Ten starts at once queue behind each other, each holding the lock for one probe and one delivery.
+constexpr DWORD kLockTimeoutMs = 60000;
 
 UniqueHkey OpenSettingsKey() {
     wchar_t path[kTextBufferSize];
@@ -35,6 +44,40 @@ UniqueHkey OpenHandOverKey(const wchar_t* productName) {
     if (!productName || FormatString(path, L"Software\\%s", productName) < 0)
         return UniqueHkey();
     return UniqueHkey(OpenOrCreateKey(HKEY_CURRENT_USER, path));
+}
+
+// The product's hand-over mutex, held from reading the published handle to the receiver's answer, and
+// by the instance that publishes its handle. Not owned when the mutex cannot be made or had in time.
+class HandOverLock {
+  public:
+    explicit HandOverLock(const wchar_t* productName) {
+        wchar_t name[kTextBufferSize];
+        if (!productName || FormatString(name, L"%s.HandOver", productName) < 0)
+            return;
+        mutex_.reset(CreateMutexW(nullptr, FALSE, name));
+        if (!mutex_)
+            return;
+        // An instance that ended while holding it leaves it abandoned: the values are still consistent,
+        // since every step under the lock leaves them so.
+        DWORD waited = WaitForSingleObject(mutex_.get(), kLockTimeoutMs);
+        owned_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    }
+    ~HandOverLock() {
+        if (owned_)
+            ReleaseMutex(mutex_.get());
+    }
+    HandOverLock(const HandOverLock&) = delete;
+    HandOverLock& operator=(const HandOverLock&) = delete;
+    explicit operator bool() const { return owned_; }
+
+  private:
+    UniqueEvent mutex_;
+    bool owned_ = false;
+};
+
+void RemoveNewFile(const wchar_t* productName) {
+    if (UniqueHkey key = OpenHandOverKey(productName))
+        RegDeleteValueW(key.get(), L"MainFrame_NewFile");
 }
 
 }  // namespace
@@ -114,37 +157,56 @@ bool WritePlacementValue(HKEY key, const char* name, const WINDOWPLACEMENT* plac
 }
 
 int HandOverToRunningInstance(const wchar_t* productName, const wchar_t* path) {
-    if (!path)
+    // The receiver takes at most 260 units and needs them for a whole path: anything longer stays here.
+    if (!path || !path[0] || wcslen(path) >= static_cast<size_t>(kTextBufferSize))
         return 0;
-    UniqueHkey key = OpenHandOverKey(productName);
-    if (!key)
+    HandOverLock lock(productName);
+    if (!lock)
         return 0;
-    HWND window = ReadMainFrameHandle(key.get());
-    if (!window || !IsWindow(window))
+    HWND window = nullptr;
+    {
+        UniqueHkey key = OpenHandOverKey(productName);
+        if (!key)
+            return 0;
+        window = ReadMainFrameHandle(key.get());
+        if (!window || !IsWindow(window))
+            return 0;
+        DWORD_PTR answer = 0;
+        if (!SendMessageTimeoutW(window, WM_MAINFRAME_PROBE, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kProbeTimeoutMs,
+                                 &answer) ||
+            static_cast<LRESULT>(answer) != kMainFrameProbeAnswer)
+            return 0;
+        // The path's code units without a terminator. The system counts a NUL in after all when the unit
+        // just past the given size is one, so the copy ends in a non-NUL unit that lies outside the size.
+        std::wstring units(path);
+        const DWORD bytes = static_cast<DWORD>(units.size() * sizeof(wchar_t));
+        units.push_back(L'?');
+        if (RegSetValueExW(key.get(), L"MainFrame_NewFile", 0, REG_SZ, reinterpret_cast<const BYTE*>(units.c_str()),
+                           bytes) != ERROR_SUCCESS)
+            return 0;
+    }  // the key is closed before the receiver opens it
+    DWORD_PTR ignored = 0;
+    if (!SendMessageTimeoutW(window, WM_MAINFRAME_NEWFILE, 0, 0, SMTO_NORMAL, kDeliveryTimeoutMs, &ignored)) {
+        // Gone or not answering: a receiver that still handles the message late must find nothing, since
+        // this start now opens the file itself.
+        RemoveNewFile(productName);
         return 0;
-    DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutW(window, WM_MAINFRAME_PROBE, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kProbeTimeoutMs,
-                             &answer) ||
-        static_cast<LRESULT>(answer) != kMainFrameProbeAnswer)
-        return 0;
-    // The path's code units without a terminator. The system counts a NUL in after all when the unit just
-    // past the given size is one, so the copy ends in a non-NUL unit that lies outside the size.
-    std::wstring units(path);
-    const DWORD bytes = static_cast<DWORD>(units.size() * sizeof(wchar_t));
-    units.push_back(L'?');
-    RegSetValueExW(key.get(), L"MainFrame_NewFile", 0, REG_SZ, reinterpret_cast<const BYTE*>(units.c_str()), bytes);
-    key.reset();
-    PostMessageW(window, WM_MAINFRAME_NEWFILE, 0, 0);
+    }
+    OutputDebugStringW((L"HandOverToRunningInstance: " + std::wstring(path) + L"\n").c_str());
     return 1;
 }
 
 int PublishMainFrameHandle(const wchar_t* productName, HWND window) {
+    // Under the lock, so a start that is handing a file to the instance published before finishes first.
+    HandOverLock lock(productName);
     UniqueHkey key = OpenHandOverKey(productName);
     if (!key)
         return 0;
     // Window handles carry 32 significant bits on 64-bit Windows too, so both builds share one format.
     DWORD value = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(window));
     RegSetValueExW(key.get(), L"MainFrame_Handle", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+    // A path left by a run that ended before taking it is not this instance's to open.
+    RegDeleteValueW(key.get(), L"MainFrame_NewFile");
     return 1;
 }
 
@@ -153,7 +215,10 @@ std::wstring TakeHandedOverFile(const wchar_t* productName) {
     if (!key)
         return std::wstring();
     wchar_t buffer[kTextBufferSize] = {};
-    if (!ReadMainFrameNewFile(key.get(), buffer))
+    bool read = ReadMainFrameNewFile(key.get(), buffer);
+    // Taken means gone, readable or not: a second message for the same hand-over finds nothing.
+    RegDeleteValueW(key.get(), L"MainFrame_NewFile");
+    if (!read)
         return std::wstring();
     // A value of exactly 520 bytes fills the buffer with no terminator: its 260 units are the path.
     return std::wstring(buffer, wcsnlen(buffer, kTextBufferSize));

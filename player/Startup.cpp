@@ -8,7 +8,9 @@
 #include <objidl.h>
 #include <gdiplus.h>
 #include <commctrl.h>
+#include <deque>
 #include <new>
+#include <string>
 #include "AppGlobals.h"
 #include "GWindow.h"
 #include "Hyperlink.h"
@@ -37,9 +39,36 @@ constexpr int kMerrowKeepOpen = 2;
 
 ULONG_PTR GdiplusToken = 0;
 
-// The whole command-line tail is one path, unquoted and without options; it counts only if it opens.
-bool CommandLineNamesFile(const wchar_t* commandLine) {
-    return commandLine && lstrlenW(commandLine) > 0 && IsReadableFile(commandLine);
+// Paths handed over by second starts, taken from the registry while their sender waited and opened one
+// at a time afterwards, in the order they came.
+std::deque<std::wstring> PendingHandOvers;
+bool OpeningHandOver = false;
+// Set while a close asks the advertisement library, and for good once the close goes on.
+bool Closing = false;
+
+// The whole command-line tail is one path, without options. The shell wraps a path with blanks in one
+// pair of quotes, so that pair is taken off. The path is made absolute against this process's working
+// folder at once: a running instance that is handed it resolves against its own.
+std::wstring CommandLinePath(const wchar_t* commandLine) {
+    std::wstring tail = commandLine ? commandLine : L"";
+    if (tail.size() >= 2 && tail.front() == L'"' && tail.find(L'"', 1) == tail.size() - 1)
+        tail = tail.substr(1, tail.size() - 2);
+    if (tail.empty())
+        return tail;
+    DWORD size = GetFullPathNameW(tail.c_str(), 0, nullptr, nullptr);
+    if (size == 0)
+        return tail;
+    std::wstring full(size, L'\0');
+    DWORD length = GetFullPathNameW(tail.c_str(), size, &full[0], nullptr);
+    if (length == 0 || length >= size)
+        return tail;
+    full.resize(length);
+    return full;
+}
+
+// It counts only if it opens.
+bool NamesFile(const std::wstring& path) {
+    return !path.empty() && IsReadableFile(path.c_str());
 }
 
 // Every message of the thread goes to the accelerators first, so the keys work wherever the focus is:
@@ -89,7 +118,8 @@ void AppInit() {
 
 int RunPlayer(HINSTANCE instance, const wchar_t* commandLine, int showCommand) {
     StartUp();
-    if (CommandLineNamesFile(commandLine) && HandOverToRunningInstance(kProductName, commandLine)) {
+    const std::wstring path = CommandLinePath(commandLine);
+    if (NamesFile(path) && HandOverToRunningInstance(kProductName, path.c_str())) {
         AppExit();
         return 0;
     }
@@ -97,8 +127,8 @@ int RunPlayer(HINSTANCE instance, const wchar_t* commandLine, int showCommand) {
     if (!InitMainWindow(instance, showCommand))
         return 0;
     // Tested again: the file may have gone while the window was made.
-    if (CommandLineNamesFile(commandLine))
-        OpenMediaFile(commandLine);
+    if (NamesFile(path))
+        OpenMediaFile(path.c_str());
     PublishMainFrameHandle(kProductName, AppGlobals.mainWindow);
     DragAcceptFiles(AppGlobals.mainWindow, TRUE);
     HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCEL));
@@ -171,6 +201,8 @@ void TimerStep() {
 bool OpenMediaFile(const wchar_t* path) {
     PlayLogic* logic = AppGlobals.playLogic;
     bool opened = false;
+    if (path)
+        OutputDebugStringW((L"OpenMediaFile: " + std::wstring(path) + L"\n").c_str());
     if (logic && path) {
         logic->stop();
         if (logic->isSupported(path)) {
@@ -202,21 +234,51 @@ void OnDropFiles(HDROP drop) {
         OpenMediaFile(path);
 }
 
-// A second start has left its file in the registry; one that no longer opens is dropped silently.
+// A second start waits, holding the hand-over lock, until its WM_MAINFRAME_NEWFILE has been handled: the
+// path is taken from the registry then and the file opened later, from a message posted to this window,
+// so the sender's wait never covers an open (which may stop a playback or show the error box). A posted
+// WM_MAINFRAME_NEWFILE takes nothing from the registry: whatever the value holds then was not handed
+// over by a start that is waiting. One file is opened per posted message, so the starts waiting between
+// two opens are answered; a nested modal loop (the error box) opens nothing, the outer open goes on.
 void OpenHandedOverFile() {
-    std::wstring path = TakeHandedOverFile(kProductName);
-    if (!IsReadableFile(path.c_str()))
+    if (InSendMessage()) {
+        std::wstring path = TakeHandedOverFile(kProductName);
+        if (!path.empty()) {
+            PendingHandOvers.push_back(path);
+            PostMessageW(AppGlobals.mainWindow, WM_MAINFRAME_NEWFILE, 0, 0);
+        }
         return;
-    if (OpenMediaFile(path.c_str())) {
+    }
+    if (OpeningHandOver || PendingHandOvers.empty() || !AppGlobals.playLogic || Closing)
+        return;
+    std::wstring path = PendingHandOvers.front();
+    PendingHandOvers.pop_front();
+    OpeningHandOver = true;
+    // One that no longer opens is dropped silently.
+    if (IsReadableFile(path.c_str()) && OpenMediaFile(path.c_str())) {
         SetForegroundWindow(AppGlobals.mainWindow);
         SetWindowPos(AppGlobals.mainWindow, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
         SetWindowPos(AppGlobals.mainWindow, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE);
     }
+    OpeningHandOver = false;
+    if (!PendingHandOvers.empty())
+        PostMessageW(AppGlobals.mainWindow, WM_MAINFRAME_NEWFILE, 0, 0);
 }
 
+// The advertisement library may run a modal loop, which dispatches a second WM_CLOSE (the Exit command
+// posts one): that close is ignored while the first is asking, and for good once it goes on, so the
+// window is never torn down under a close that has not finished deciding.
 void OnMainClose() {
-    if (merrow_show(AppGlobals.mainWindow, kProductName, kAdPageAddress) == kMerrowKeepOpen)
+    if (Closing)
         return;
+    Closing = true;
+    if (merrow_show(AppGlobals.mainWindow, kProductName, kAdPageAddress) == kMerrowKeepOpen) {
+        Closing = false;
+        // A handed-over file that came while the advertisement showed waited for the decision.
+        if (!PendingHandOvers.empty())
+            PostMessageW(AppGlobals.mainWindow, WM_MAINFRAME_NEWFILE, 0, 0);
+        return;
+    }
     if (!AppGlobals.fullScreen && AppGlobals.layoutReady) {
         AppGlobals.savedPlacement.length = sizeof(AppGlobals.savedPlacement);
         AppGlobals.hasSavedPlacement = GetWindowPlacement(AppGlobals.mainWindow, &AppGlobals.savedPlacement);

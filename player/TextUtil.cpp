@@ -268,6 +268,14 @@ bool IsDotName(const wchar_t* name) {
     return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0;
 }
 
+// A junction or a directory link leads somewhere else, maybe back up the tree: a walker that followed it
+// could go round until the path no longer fits, with two such links a level doubling the work each time.
+// The walkers neither enter nor count it.
+bool IsLinkedFolder(const WIN32_FIND_DATAW& entry) {
+    return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 }  // namespace
 
 int CountFilesInFolder(const wchar_t* folder, int recursive) {
@@ -288,7 +296,7 @@ int CountFilesInFolder(const wchar_t* folder, int recursive) {
         return 0;
     int total = 0;
     do {
-        if (IsDotName(entry.cFileName))
+        if (IsDotName(entry.cFileName) || IsLinkedFolder(entry))
             continue;
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
             wchar_t sub[kTextBufferSize];
@@ -326,7 +334,7 @@ int CopyFolder(const wchar_t* source, const wchar_t* destination) {
     do {
         // "." and ".." are never items to copy. When the destination exists, its own "." and ".." make
         // the probe below skip them; when it could not be created they would otherwise count as files.
-        if (IsDotName(entry.cFileName))
+        if (IsDotName(entry.cFileName) || IsLinkedFolder(entry))
             continue;
         wchar_t from[kTextBufferSize];
         wchar_t to[kTextBufferSize];

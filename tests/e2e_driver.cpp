@@ -154,3 +154,142 @@ std::wstring E2eFixture::writeFile(const std::wstring& name, const char* content
 }
 
 }  // namespace e2e
+
+namespace e2e {
+
+namespace {
+
+std::atomic<unsigned long long> TraceOrder{0};
+
+std::string ReadDebugString(HANDLE process, const OUTPUT_DEBUG_STRING_INFO& info) {
+    const SIZE_T units = info.nDebugStringLength;
+    if (units == 0)
+        return std::string();
+    if (info.fUnicode) {
+        std::wstring wide(units, L'\0');
+        SIZE_T read = 0;
+        if (!ReadProcessMemory(process, info.lpDebugStringData, &wide[0], units * sizeof(wchar_t), &read))
+            return std::string();
+        wide.resize(wcsnlen(wide.c_str(), units));
+        int size =
+            WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+        std::string text(static_cast<size_t>(size), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), &text[0], size, nullptr, nullptr);
+        return text;
+    }
+    std::string text(units, '\0');
+    SIZE_T read = 0;
+    if (!ReadProcessMemory(process, info.lpDebugStringData, &text[0], units, &read))
+        return std::string();
+    text.resize(strnlen(text.c_str(), units));
+    return text;
+}
+
+}  // namespace
+
+TracedChild::TracedChild(const std::wstring& arguments, const wchar_t* workingFolder) {
+    std::wstring exe = BinFolder() + L"Vantrel.exe";
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    if (!arguments.empty())
+        commandLine += L" " + arguments;
+    SetEnvironmentVariableW(L"VANTREL_VLC_AUDIO", L"discard");
+    ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    thread_ = std::thread(&TracedChild::serve, this, commandLine, workingFolder ? workingFolder : L"",
+                          workingFolder != nullptr);
+    WaitForSingleObject(ready_, INFINITE);
+}
+
+TracedChild::~TracedChild() {
+    stop_ = true;
+    if (thread_.joinable())
+        thread_.join();
+    if (info_.hProcess)
+        CloseHandle(info_.hProcess);
+    if (info_.hThread)
+        CloseHandle(info_.hThread);
+    CloseHandle(ready_);
+}
+
+void TracedChild::serve(std::wstring commandLine, std::wstring folder, bool hasFolder) {
+    STARTUPINFOW startup = {sizeof(startup)};
+    std::wstring exe = BinFolder() + L"Vantrel.exe";
+    started_ = CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS, nullptr,
+                              hasFolder ? folder.c_str() : nullptr, &startup, &info_) != FALSE;
+    SetEvent(ready_);
+    if (!started_)
+        return;
+    bool terminated = false;
+    for (;;) {
+        DEBUG_EVENT event = {};
+        if (!WaitForDebugEvent(&event, 100)) {
+            // A test that ends early leaves nothing running.
+            if (stop_ && !terminated) {
+                TerminateProcess(info_.hProcess, 99);
+                terminated = true;
+            }
+            continue;
+        }
+        DWORD status = DBG_CONTINUE;
+        bool exited = false;
+        switch (event.dwDebugEventCode) {
+            case CREATE_PROCESS_DEBUG_EVENT:
+                if (event.u.CreateProcessInfo.hFile)
+                    CloseHandle(event.u.CreateProcessInfo.hFile);
+                break;
+            case LOAD_DLL_DEBUG_EVENT:
+                if (event.u.LoadDll.hFile)
+                    CloseHandle(event.u.LoadDll.hFile);
+                break;
+            case EXCEPTION_DEBUG_EVENT:
+                // Only the loader's breakpoint is ours; the program's own exceptions go to its handlers.
+                if (event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT)
+                    status = DBG_EXCEPTION_NOT_HANDLED;
+                break;
+            case OUTPUT_DEBUG_STRING_EVENT: {
+                std::string text = ReadDebugString(info_.hProcess, event.u.DebugString);
+                std::lock_guard<std::mutex> hold(linesLock_);
+                lines_.push_back({TraceOrder++, text});
+                break;
+            }
+            case EXIT_PROCESS_DEBUG_EVENT:
+                exitCode_ = event.u.ExitProcess.dwExitCode;
+                exited = true;
+                break;
+            default:
+                break;
+        }
+        ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
+        if (exited)
+            break;
+    }
+    ended_ = true;
+}
+
+HWND TracedChild::waitForWindow() {
+    HWND window = nullptr;
+    WaitFor([&] { return (window = MainWindowOf(pid())) != nullptr && IsWindowVisible(window); }, kStartTimeout);
+    return window;
+}
+
+DWORD TracedChild::waitForExit(DWORD timeoutMs) {
+    if (!started_)
+        return STILL_ACTIVE;
+    WaitFor([&] { return ended_.load(); }, timeoutMs);
+    return ended_ ? exitCode_.load() : STILL_ACTIVE;
+}
+
+std::vector<TraceLine> TracedChild::lines(const std::string& prefix) {
+    std::vector<TraceLine> found;
+    std::lock_guard<std::mutex> hold(linesLock_);
+    for (const TraceLine& line : lines_) {
+        if (line.text.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        std::string rest = line.text.substr(prefix.size());
+        while (!rest.empty() && (rest.back() == '\n' || rest.back() == '\r'))
+            rest.pop_back();
+        found.push_back({line.order, rest});
+    }
+    return found;
+}
+
+}  // namespace e2e

@@ -57,3 +57,50 @@ class E2eFixture : public ::testing::Test {
 };
 
 }  // namespace e2e
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+namespace e2e {
+
+// One line the program wrote to the debugger output, with its place among the lines of every traced
+// child of this test program (the order in which this process received them).
+struct TraceLine {
+    unsigned long long order;
+    std::string text;
+};
+
+// A start of Vantrel.exe with this process as its debugger, so that its trace lines can be read. A thread
+// of its own starts the process and serves its debug events (only the thread that started a debugged
+// process receives them); a child that writes a line waits until that thread has taken it.
+class TracedChild {
+  public:
+    explicit TracedChild(const std::wstring& arguments, const wchar_t* workingFolder = nullptr);
+    ~TracedChild();
+    TracedChild(const TracedChild&) = delete;
+    TracedChild& operator=(const TracedChild&) = delete;
+
+    bool started() const { return started_; }
+    DWORD pid() const { return info_.dwProcessId; }
+    HWND waitForWindow();
+    // The exit code, or STILL_ACTIVE when it has not ended in time.
+    DWORD waitForExit(DWORD timeoutMs);
+    // The lines received so far that start with the prefix, the prefix and the line end taken off.
+    std::vector<TraceLine> lines(const std::string& prefix);
+
+  private:
+    void serve(std::wstring commandLine, std::wstring folder, bool hasFolder);
+
+    std::thread thread_;
+    HANDLE ready_ = nullptr;
+    bool started_ = false;
+    PROCESS_INFORMATION info_ = {};
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> ended_{false};
+    std::atomic<DWORD> exitCode_{STILL_ACTIVE};
+    std::mutex linesLock_;
+    std::vector<TraceLine> lines_;
+};
+
+}  // namespace e2e

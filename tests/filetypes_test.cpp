@@ -41,7 +41,7 @@ class FileTypes : public ::testing::Test {
     void SetUp() override { Clean(); }
     void TearDown() override { Clean(); }
     static void Clean() {
-        for (const wchar_t* e : {L".vftesta", L".vftestb", L".vf test"}) {
+        for (const wchar_t* e : {L".vftesta", L".vftestb", L".vf test", L".vfshared"}) {
             SHDeleteKeyW(HKEY_CLASSES_ROOT, e);
             SHDeleteKeyW(HKEY_CLASSES_ROOT, (std::wstring(kPrefix) + e).c_str());
             SHDeleteKeyW(HKEY_CURRENT_USER, (std::wstring(L"Software\\Classes\\") + e).c_str());
@@ -50,6 +50,12 @@ class FileTypes : public ::testing::Test {
         SHDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\VantrelFileTypesTest");
         SHDeleteValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\RegisteredApplications", kApp);
         SHDeleteKeyW(HKEY_CURRENT_USER, L"Software\\VantrelFileTypesTestParent");
+        for (const wchar_t* e : {L".vfneighbour", L".vfshared"}) {
+            SHDeleteKeyW(HKEY_CLASSES_ROOT, e);
+            SHDeleteKeyW(HKEY_CURRENT_USER, (std::wstring(L"Software\\Classes\\") + e).c_str());
+        }
+        SHDeleteKeyW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\VantrelFtVendor");
+        SHDeleteValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\RegisteredApplications", L"VantrelFtOther");
     }
 };
 
@@ -131,4 +137,99 @@ TEST_F(FileTypes, GenericRegistryOperations) {
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, L"Software\\VantrelFileTypesTestParent\\made"));
 
     EXPECT_EQ(UserChoicePath(L"a\\b"), L"a\\b\\UserChoice");
+}
+
+namespace {
+
+void Put(HKEY root, const std::wstring& path, const wchar_t* name, const wchar_t* data) {
+    ASSERT_EQ(RegSetKeyValueW(root, path.c_str(), name, REG_SZ, data,
+                              static_cast<DWORD>((wcslen(data) + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS)
+        << std::string(path.begin(), path.end());
+}
+
+}  // namespace
+
+// Names that would lead out of the application's own keys: the classes root, the machine's SOFTWARE key,
+// another vendor's key, another program's entries under a shared extension.
+TEST_F(FileTypes, RemovalNeverReachesBeyondTheApplicationsOwnKeys) {
+    Put(HKEY_LOCAL_MACHINE, L"SOFTWARE\\VantrelFtVendor\\OtherProduct", L"Setting", L"kept");
+    Put(HKEY_LOCAL_MACHINE, L"SOFTWARE\\RegisteredApplications", L"VantrelFtOther", L"SOFTWARE\\Other\\Capabilities");
+    for (const wchar_t* base : {L"", L"Software\\Classes\\"}) {
+        HKEY root = base[0] ? HKEY_CURRENT_USER : HKEY_CLASSES_ROOT;
+        // Another program's extension, and one whose key we share with another program's OpenWithProgids.
+        Put(root, std::wstring(base) + L".vfneighbour", nullptr, L"Other.vfneighbour");
+        Put(root, std::wstring(base) + L".vfneighbour\\OpenWithProgids", L"Other.vfneighbour", L"");
+        Put(root, std::wstring(base) + L".vfshared\\OpenWithProgids", L"Other.vfshared", L"");
+    }
+
+    const wchar_t* const hostile[] = {nullptr,
+                                      L"",
+                                      L"\\",
+                                      L"VantrelFtVendor\\",
+                                      L"VantrelFtVendor\\OtherProduct",
+                                      L".",
+                                      L"..",
+                                      L"..\\CLSID",
+                                      L"a\x01"
+                                      L"b"};
+    for (const wchar_t* name : hostile) {
+        SCOPED_TRACE(name ? std::string(name, name + wcslen(name)) : std::string("(null)"));
+        UnregisterCapabilities(name);
+        UnassociateFileTypes(name, kPrefix, L"vfneighbour");
+        UnassociateFileType(name, kApp, L".vfneighbour");                        // as the ProgId
+        UnassociateFileType(L"VantrelTest.vfneighbour", name, L".vfneighbour");  // as the application
+        UnassociateFileType(L"VantrelTest.vfneighbour", kApp, name);             // as the extension
+        UnassociateFileTypes(kApp, kPrefix, name);                               // as the list
+        UnassociateFileTypes(kApp, name, L"vfneighbour");                        // as the ProgId prefix
+    }
+    // Extensions that are no extension, or lead elsewhere from the classes root.
+    for (const wchar_t* extension : {L"vfneighbour", L".vf\\neighbour", L"\\CLSID", L".."}) {
+        UnassociateFileType(L"VantrelTest.vfneighbour", kApp, extension);
+        UnassociateFileTypes(kApp, kPrefix, extension);
+    }
+    // A ProgId that is the extension itself (an empty prefix gives one) would take the shared key whole.
+    UnassociateFileType(L".VFneighbour", kApp, L".vfneighbour");
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L"CLSID"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes"));
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, L"SOFTWARE\\VantrelFtVendor\\OtherProduct", L"Setting"), L"kept");
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, L"SOFTWARE\\RegisteredApplications", L"VantrelFtOther"),
+              L"SOFTWARE\\Other\\Capabilities");
+
+    // Registered and removed for real: a shared extension key loses only our default, a key that was
+    // only ours goes, another program's extension keeps everything, and so does a registered-applications
+    // value that no longer points at our capabilities.
+    AssociateFileTypes(kApp, kPrefix, L"vfshared;vftesta", nullptr);
+    Put(HKEY_LOCAL_MACHINE, L"SOFTWARE\\VantrelFileTypesTest", L"KeptByTheApplication", L"x");
+    UnassociateFileTypes(kApp, kPrefix, L"vfshared;vftesta;vfneighbour");
+    for (const wchar_t* base : {L"", L"Software\\Classes\\"}) {
+        HKEY root = base[0] ? HKEY_CURRENT_USER : HKEY_CLASSES_ROOT;
+        SCOPED_TRACE(base[0] ? "per-user classes" : "classes root");
+        const std::wstring b(base);
+        EXPECT_EQ(Value(root, b + L".vfshared", nullptr), L"<missing>");
+        EXPECT_TRUE(KeyExists(root, b + L".vfshared\\OpenWithProgids"));
+        EXPECT_FALSE(KeyExists(root, b + L".vftesta"));
+        EXPECT_FALSE(KeyExists(root, b + L"VantrelTest.vfshared"));
+        EXPECT_EQ(Value(root, b + L".vfneighbour", nullptr), L"Other.vfneighbour");
+        EXPECT_EQ(Value(root, b + L".vfneighbour\\OpenWithProgids", L"Other.vfneighbour"), L"");
+    }
+    // What the facility wrote under the application's machine key goes; what it did not write stays.
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, L"SOFTWARE\\VantrelFileTypesTest\\Capabilities"));
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, L"SOFTWARE\\VantrelFileTypesTest", L"KeptByTheApplication"), L"x");
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, L"SOFTWARE\\RegisteredApplications", kApp), L"<missing>");
+
+    Put(HKEY_LOCAL_MACHINE, L"SOFTWARE\\RegisteredApplications", kApp, L"SOFTWARE\\SomeoneElse\\Capabilities");
+    UnregisterCapabilities(kApp);
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, L"SOFTWARE\\RegisteredApplications", kApp),
+              L"SOFTWARE\\SomeoneElse\\Capabilities");
+
+    // The generic removals refuse an empty path or child, which would name the key above.
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, L"", L"SOFTWARE\\VantrelFtVendor");
+    DeleteKeyTree(HKEY_CURRENT_USER, nullptr, nullptr);
+    EXPECT_EQ(DeleteSubKey(HKEY_LOCAL_MACHINE, L"SOFTWARE\\VantrelFtVendor", L""), 0);
+    EXPECT_EQ(DeleteSubKey(HKEY_LOCAL_MACHINE, L"", nullptr), 0);
+    EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, L"SOFTWARE\\VantrelFtVendor\\OtherProduct", L"Setting"), L"kept");
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, L"Software"));
+    SHDeleteValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\RegisteredApplications", kApp);
 }

@@ -116,3 +116,23 @@ TEST(GWindow, BasePaintValidatesAndDestructorEndsTheWindow) {
     }
     EXPECT_FALSE(IsWindow(h));  // the destructor destroyed it
 }
+
+// The system may give a destroyed window's handle to the next window made. An object whose window is gone
+// keeps the old value, so it must not destroy whatever window now has it: another object's or a plain one.
+TEST(GWindow, DestructorLeavesAWindowThatIsNoLongerItsOwn) {
+    RecordingWindow other;
+    ASSERT_TRUE(other.create(0, L"GWindowTest_Reuse", L"t", WS_POPUP, Rect(), nullptr, 0, Module()));
+    HWND plain = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, Module(), nullptr);
+    ASSERT_NE(plain, nullptr);
+    for (HWND reused : {other.hwnd, plain}) {
+        {
+            GWindow gone;
+            ASSERT_TRUE(gone.create(0, L"GWindowTest_Reuse", L"t", WS_POPUP, Rect(), nullptr, 0, Module()));
+            DestroyWindow(gone.hwnd);
+            gone.setHwnd(reused);  // the stale value now names a window made after
+        }
+        EXPECT_TRUE(IsWindow(reused));
+    }
+    EXPECT_EQ(WindowMap.at(other.hwnd), &other);
+    DestroyWindow(plain);
+}

@@ -195,13 +195,16 @@ class OtherInstance {
 };
 
 std::atomic<int> newFileMessages{0};
-std::wstring receivedPath;  // written on the receiver's thread before newFileMessages rises
+// Written on the receiver's thread before newFileMessages rises.
+StoredValue valueAtDelivery;
+std::wstring receivedPath;
 
 LRESULT CALLBACK PlayerLikeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     try {
         if (message == WM_MAINFRAME_PROBE)
             return kMainFrameProbeAnswer;
         if (message == WM_MAINFRAME_NEWFILE) {
+            valueAtDelivery = Query(kHandOverPath, L"MainFrame_NewFile");
             receivedPath = TakeHandedOverFile(L"Vantrel");
             ++newFileMessages;
             return 0;
@@ -215,7 +218,10 @@ LRESULT CALLBACK PlayerLikeProc(HWND window, UINT message, WPARAM wParam, LPARAM
 TEST_F(Registry, HandsTheFileToAWindowThatAnswersTheProbe) {
     OtherInstance player(L"VantrelTestPlayer", PlayerLikeProc, true);
     newFileMessages = 0;
+    // A path left behind by an earlier run is no longer anyone's to open.
+    Store(kHandOverPath, L"MainFrame_NewFile", REG_SZ, L"D:\\old.flv", 20);
     EXPECT_EQ(PublishMainFrameHandle(L"Vantrel", player.window()), 1);
+    EXPECT_FALSE(Query(kHandOverPath, L"MainFrame_NewFile").present);
     const StoredValue handle = Query(kHandOverPath, L"MainFrame_Handle");
     ASSERT_TRUE(handle.present);
     EXPECT_EQ(handle.type, static_cast<DWORD>(REG_DWORD));
@@ -224,17 +230,40 @@ TEST_F(Registry, HandsTheFileToAWindowThatAnswersTheProbe) {
     memcpy(&stored, handle.data.data(), 4);
     EXPECT_EQ(stored, static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(player.window())));
 
+    // Handed over means delivered: the receiver has handled the message when the call returns.
     EXPECT_EQ(HandOverToRunningInstance(L"Vantrel", L"D:\\a.flv"), 1);
-    const StoredValue newFile = Query(kHandOverPath, L"MainFrame_NewFile");
-    EXPECT_EQ(newFile.type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(newFile.data.size(), 16u) << "8 code units, no terminator";
-
-    DWORD deadline = GetTickCount() + 10000;
-    while (newFileMessages.load() == 0 && GetTickCount() < deadline)
-        Sleep(10);  // polling the counter above, bounded by the deadline
     ASSERT_EQ(newFileMessages.load(), 1);
+    EXPECT_EQ(valueAtDelivery.type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(valueAtDelivery.data.size(), 16u) << "8 code units, no terminator";
     EXPECT_EQ(receivedPath, L"D:\\a.flv");
-    EXPECT_TRUE(Query(kHandOverPath, L"MainFrame_NewFile").present) << "the value stays after the take";
+    EXPECT_FALSE(Query(kHandOverPath, L"MainFrame_NewFile").present) << "taken means gone";
+    EXPECT_EQ(TakeHandedOverFile(L"Vantrel"), L"");
+
+    // The receiver takes at most 260 units; anything longer is never written and stays with the sender.
+    const std::wstring longest = L"D:\\" + std::wstring(256, L'x');
+    EXPECT_EQ(HandOverToRunningInstance(L"Vantrel", (longest + L"y").c_str()), 0);
+    EXPECT_EQ(HandOverToRunningInstance(L"Vantrel", L""), 0);
+    EXPECT_EQ(newFileMessages.load(), 1);
+    EXPECT_EQ(HandOverToRunningInstance(L"Vantrel", longest.c_str()), 1);
+    EXPECT_EQ(receivedPath, longest);
+}
+
+// The receiver's window goes between the probe and the file: nothing answers the file, so the sender keeps
+// it, and the value it wrote is withdrawn for whoever might still read it.
+LRESULT CALLBACK VanishingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_MAINFRAME_PROBE) {
+        ReplyMessage(kMainFrameProbeAnswer);  // the sender goes on with a window that is gone
+        DestroyWindow(window);
+        return kMainFrameProbeAnswer;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+TEST_F(Registry, AFileNobodyTookStaysWithTheSender) {
+    OtherInstance vanishing(L"VantrelTestVanishing", VanishingProc, true);
+    PublishMainFrameHandle(L"Vantrel", vanishing.window());
+    EXPECT_EQ(HandOverToRunningInstance(L"Vantrel", L"D:\\a.flv"), 0);
+    EXPECT_FALSE(Query(kHandOverPath, L"MainFrame_NewFile").present);
 }
 
 TEST_F(Registry, NoHandOverWithoutAPlayerAnswering) {

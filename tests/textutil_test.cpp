@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <winioctl.h>
+
 #include <cstdio>
 #include <stdexcept>
 #include <string>
@@ -252,6 +254,12 @@ class Folders : public ::testing::Test {
                 if (name == L"." || name == L"..")
                     continue;
                 std::wstring item = folder + L"\\" + name;
+                if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                    // The link itself, never what it leads to.
+                    if (!RemoveDirectoryW(item.c_str()))
+                        DeleteFileW(item.c_str());
+                    continue;
+                }
                 SetFileAttributesW(item.c_str(), FILE_ATTRIBUTE_NORMAL);
                 if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                     RemoveTree(item);
@@ -328,6 +336,77 @@ TEST_F(Folders, CopyFolderLeavesExistingItemsAlone) {
     EXPECT_EQ(CopyFolder(tooLong.c_str(), Path(L"dst3").c_str()), 0);
     EXPECT_FALSE(Exists(Path(L"dst3"))) << "a refused copy creates nothing";
     EXPECT_EQ(CopyFolder(Path(L"src").c_str(), tooLong.c_str()), 0);
+}
+
+// A folder link at `relative` that leads to `target`. A junction where the system makes them; Wine makes
+// none (FSCTL_SET_REPARSE_POINT is not supported) but lists a Unix symbolic link to a folder as a folder
+// that is a reparse point, so there the link is made by the Unix ln, which Wine starts like any program.
+bool MakeFolderLink(const std::wstring& link, const std::wstring& target, const std::wstring& unixTarget) {
+    if (!CreateDirectoryW(link.c_str(), nullptr))
+        return false;
+    HANDLE handle = CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        const std::wstring substitute = L"\\??\\" + target;
+        const WORD bytes = static_cast<WORD>(substitute.size() * sizeof(wchar_t));
+        // REPARSE_DATA_BUFFER of a mount point: tag, data length, reserved, then four offsets and lengths
+        // and the substitute name followed by an empty print name, each with its terminator.
+        std::vector<BYTE> data(16 + bytes + 4, 0);
+        const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
+        const WORD header[6] = {static_cast<WORD>(data.size() - 8), 0, 0, bytes, static_cast<WORD>(bytes + 2), 0};
+        memcpy(data.data(), &tag, 4);
+        memcpy(data.data() + 4, header, sizeof(header));
+        memcpy(data.data() + 16, substitute.c_str(), bytes);
+        DWORD returned = 0;
+        BOOL set = DeviceIoControl(handle, FSCTL_SET_REPARSE_POINT, data.data(), static_cast<DWORD>(data.size()),
+                                   nullptr, 0, &returned, nullptr);
+        CloseHandle(handle);
+        if (set)
+            return true;
+    }
+    RemoveDirectoryW(link.c_str());
+    const size_t slash = link.find_last_of(L'\\');
+    const std::wstring folder = link.substr(0, slash);
+    std::wstring command = L"ln -s " + unixTarget + L" " + link.substr(slash + 1);
+    STARTUPINFOW startup = {sizeof(startup)};
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(L"Z:\\bin\\ln", &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                        &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    // The handle of a Unix process may be signalled before it has run: wait for the link to appear.
+    const ULONGLONG deadline = GetTickCount64() + 10000;
+    while (GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if (GetTickCount64() > deadline)
+            return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+// Two links on one level, back to the folder itself and up to its parent: followed, they would be walked
+// round until the path no longer fits, twice as many times with every level.
+TEST_F(Folders, WalkersDoNotFollowFolderLinks) {
+    MakeFolder(L"src");
+    MakeFile(L"src\\a.flv", "a");
+    MakeFolder(L"src\\sub");
+    MakeFile(L"src\\sub\\b.flv", "b");
+    ASSERT_TRUE(MakeFolderLink(Path(L"src\\sub\\self"), Path(L"src\\sub"), L"."));
+    ASSERT_TRUE(MakeFolderLink(Path(L"src\\sub\\up"), Path(L"src"), L".."));
+    WIN32_FIND_DATAW entry;
+    HANDLE probe = FindFirstFileW(Path(L"src\\sub\\up").c_str(), &entry);
+    ASSERT_NE(probe, INVALID_HANDLE_VALUE);
+    FindClose(probe);
+    ASSERT_EQ(entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT),
+              static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
+        << "the link must be listed as a folder that is a reparse point";
+
+    EXPECT_EQ(CountFilesInFolder(Path(L"src").c_str(), 1), 2);
+    EXPECT_EQ(CopyFolder(Path(L"src").c_str(), Path(L"dst").c_str()), 2);
+    EXPECT_EQ(Content(Path(L"dst\\sub\\b.flv")), "b");
+    EXPECT_FALSE(Exists(Path(L"dst\\sub\\up")));
+    EXPECT_FALSE(Exists(Path(L"dst\\sub\\self")));
 }
 
 TEST_F(Folders, DeleteFolderRemovesFoldersOnly) {
