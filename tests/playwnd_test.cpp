@@ -493,4 +493,36 @@ TEST_F(PlayWndTest, ShowVideoWindowFromAnotherThreadDoesNotWaitForThisOne) {
     EXPECT_FALSE(IsWindowVisible(area->videoWindow));
 }
 
+TEST_F(PlayWndTest, CreditLinkIsAsWideAsItsTextAndItsUnderlineEndsWithIt) {
+    ASSERT_TRUE(IsWindow(area->creditLink));
+    RECT link = rectInHost(area->creditLink);
+    const int width = link.right - link.left, height = link.bottom - link.top;
+    // Drawn by the control itself, its colours asked of the real host (WM_CTLCOLORSTATIC).
+    Canvas canvas(width + 20, height, RGB(0, 0, 0));
+    SetViewportOrgEx(canvas.dc(), 0, 0, nullptr);
+    SendMessageW(area->creditLink, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT | PRF_ERASEBKGND);
+    int lastInk = -1, underlineRow = -1, underlineEnd = -1;
+    for (int y = height - 1; y >= 0 && underlineRow < 0; --y) {
+        int run = 0;
+        for (int x = 0; x < width + 20; ++x)
+            run += canvas.pixel(x, y) == 0xC0C0C0;
+        if (run > width / 2)
+            underlineRow = y;
+    }
+    ASSERT_GE(underlineRow, 0) << "no underline";
+    for (int x = 0; x < width + 20; ++x) {
+        if (canvas.pixel(x, underlineRow) == 0xC0C0C0)
+            underlineEnd = x;
+        for (int y = 0; y < underlineRow; ++y)
+            if (canvas.pixel(x, y) != 0)
+                lastInk = x;
+    }
+    ASSERT_GE(lastInk, 0) << "no text";
+    EXPECT_LT(lastInk, width) << "the text is cut";
+    // The underline ends with the text: at most the last letter's own side bearing further.
+    EXPECT_LE(underlineEnd - lastInk, 2) << "underline " << underlineEnd << ", text " << lastInk << ", control "
+                                         << width;
+    EXPECT_GE(underlineEnd, lastInk);
+}
+
 }  // namespace
