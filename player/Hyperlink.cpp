@@ -210,9 +210,14 @@ TextInk MeasureTextInk(HFONT font, const wchar_t* text, int length) {
     LOGFONTW face = {};
     if (!font || !GetObjectW(font, sizeof(face), &face))
         return result;
-    face.lfUnderline = 0;
-    face.lfStrikeOut = 0;
-    UniqueHfont plain(CreateFontIndirectW(&face));
+    UniqueHfont plainCopy;
+    HFONT plain = font;
+    if (face.lfUnderline || face.lfStrikeOut) {
+        face.lfUnderline = 0;
+        face.lfStrikeOut = 0;
+        plainCopy.reset(CreateFontIndirectW(&face));
+        plain = plainCopy.get();
+    }
     // Room on both sides for glyphs that reach past their cells.
     const int margin = extent.cy + 8;
     const int width = extent.cx + 2 * margin;
@@ -228,7 +233,7 @@ TextInk MeasureTextInk(HFONT font, const wchar_t* text, int length) {
     if (!plain || !bitmap || !bits || width <= 0)
         return result;
     SelectScope withBitmap(dc.get(), bitmap.get());
-    SelectScope withFont(dc.get(), plain.get());
+    SelectScope withFont(dc.get(), plain);
     memset(bits, 0, static_cast<size_t>(width) * height * 4);
     SetBkMode(dc.get(), TRANSPARENT);
     SetTextColor(dc.get(), RGB(255, 255, 255));
