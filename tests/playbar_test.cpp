@@ -824,14 +824,22 @@ TEST_F(PlayBarTest, AThrowWhileDrawingLeavesTheBarUsable) {
     FakeEngine* engine = useEngine(kStatePlaying);
     engine->duration = 60000;
     engine->time = 1000;
+    // The lock is free after each throw; were it not, the next paint or layout would wait for ever.
+    auto expectLockFree = [&] {
+        ASSERT_EQ(WaitForSingleObject(bar_->drawLock, 0), static_cast<DWORD>(WAIT_OBJECT_0));
+        SetEvent(bar_->drawLock);
+    };
     TimeTextFormatter = ThrowingTimeText;
     EXPECT_THROW(bar_->updateTime(), std::bad_alloc);
+    expectLockFree();
+    if (HasFatalFailure())
+        return;
     // Through the dialog procedure too: a resize lays out and composes while holding the lock.
     SetWindowPos(bar_->window, nullptr, 0, 0, 820, 36, SWP_NOZORDER);
     TimeTextFormatter = FormatTimeText;
-    // The lock is free again; were it not, the paint below would wait for ever.
-    ASSERT_EQ(WaitForSingleObject(bar_->drawLock, 0), static_cast<DWORD>(WAIT_OBJECT_0));
-    SetEvent(bar_->drawLock);
+    expectLockFree();
+    if (HasFatalFailure())
+        return;
 
     EXPECT_TRUE(RedrawWindow(bar_->window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW));
     engine->time = 30000;
