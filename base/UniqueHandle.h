@@ -56,12 +56,14 @@ using UniqueEvent = UniqueHandle<HANDLE, NullHandleTraits<HANDLE, CloseHandle>>;
 using UniqueHmenu = UniqueHandle<HMENU, NullHandleTraits<HMENU, DestroyMenu>>;
 using UniqueFindHandle = UniqueHandle<HANDLE, FindHandleTraits>;
 
-// GetDC/ReleaseDC for one scope.
+// GetDC/ReleaseDC for one scope. Given a DC that the caller already has (a paint DC), it uses that one
+// and releases nothing.
 class WindowDC {
   public:
-    explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
+    explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)), owned_(true) {}
+    WindowDC(HWND window, HDC given) : window_(window), dc_(given ? given : GetDC(window)), owned_(!given) {}
     ~WindowDC() {
-        if (dc_)
+        if (dc_ && owned_)
             ReleaseDC(window_, dc_);
     }
     WindowDC(const WindowDC&) = delete;
@@ -71,6 +73,7 @@ class WindowDC {
   private:
     HWND window_;
     HDC dc_;
+    bool owned_;
 };
 
 // BeginPaint/EndPaint for one WM_PAINT.
@@ -89,10 +92,11 @@ class PaintScope {
     PAINTSTRUCT ps_;
 };
 
-// Selects an object into a DC and puts the previous one back at the end of the scope.
+// Selects an object into a DC and puts the previous one back at the end of the scope. A null object
+// selects nothing, so "the font if there is one" needs no branch at the caller.
 class SelectScope {
   public:
-    SelectScope(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+    SelectScope(HDC dc, HGDIOBJ object) : dc_(dc), previous_(dc && object ? SelectObject(dc, object) : nullptr) {}
     ~SelectScope() {
         if (previous_ && previous_ != HGDI_ERROR)
             SelectObject(dc_, previous_);
@@ -103,4 +107,17 @@ class SelectScope {
   private:
     HDC dc_;
     HGDIOBJ previous_;
+};
+
+// An auto-reset event used as a non-recursive mutex: waits for it on construction and sets it again when
+// the scope ends, also when the scope is left by an exception.
+class EventLock {
+  public:
+    explicit EventLock(HANDLE event) : event_(event) { WaitForSingleObject(event_, INFINITE); }
+    ~EventLock() { SetEvent(event_); }
+    EventLock(const EventLock&) = delete;
+    EventLock& operator=(const EventLock&) = delete;
+
+  private:
+    HANDLE event_;
 };

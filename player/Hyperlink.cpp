@@ -9,6 +9,7 @@
 #include <objidl.h>
 #include <shellapi.h>
 #include <gdiplus.h>
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -34,16 +35,17 @@ HFONT OrDefaultFont(HFONT font) {
     return font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 }
 
-// The extent of the credit text in a font, measured in MeasureDC. A zero size when the DC is missing
-// (HyperlinkInit has not run), which CreateWindowExW then turns into an invisible link.
+// The size of the credit text in a font: as wide as its ink reaches and as high as its extent. A zero size
+// when MeasureDC is missing (HyperlinkInit has not run), which CreateWindowExW then turns into an
+// invisible link. The control clips what it draws, so a link exactly as wide as its text also ends its
+// underline with the text, where the font draws its glyphs narrower than the advances.
 SIZE MeasureCreditText(HFONT font) {
     SIZE extent = {0, 0};
     if (!MeasureDC)
         return extent;
-    HGDIOBJ previous = SelectObject(MeasureDC, font);
-    GetTextExtentPoint32W(MeasureDC, kCreditText, lstrlenW(kCreditText), &extent);
-    if (previous && previous != HGDI_ERROR)
-        SelectObject(MeasureDC, previous);
+    const TextInk ink = MeasureTextInk(font, kCreditText, lstrlenW(kCreditText));
+    extent.cx = ink.inkRight;
+    extent.cy = ink.height;
     return extent;
 }
 
@@ -86,8 +88,10 @@ HWND CreateHyperlink(int width, int height, HWND parent, int x, int y, HFONT fon
         x = at.x;
         y = at.y;
     }
-    HWND link = CreateWindowExW(0, kHyperlinkClass, kCreditText, WS_CHILD | WS_VISIBLE | SS_NOTIFY, x, y, width, height,
-                                parent, nullptr, nullptr, nullptr);
+    // SS_LEFTNOWORDWRAP: a link sized to its ink can be narrower than the advances the control measures
+    // for wrapping; it must clip there (the underline with it), not move its last word to a second line.
+    HWND link = CreateWindowExW(0, kHyperlinkClass, kCreditText, WS_CHILD | WS_VISIBLE | SS_NOTIFY | SS_LEFTNOWORDWRAP,
+                                x, y, width, height, parent, nullptr, nullptr, nullptr);
     if (!link)
         return nullptr;
     SendMessageW(link, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -150,8 +154,8 @@ void CenterWindow(HWND window) {
 }
 
 void SetClientSize(HWND window, SIZE client) {
-    RECT outer;
-    RECT inner;
+    RECT outer = {};
+    RECT inner = {};
     GetWindowRect(window, &outer);
     GetClientRect(window, &inner);
     const int width = (outer.right - outer.left) + (client.cx - inner.right);
@@ -188,6 +192,64 @@ Gdiplus::Image* LoadResourceImage(HRSRC resource, HMODULE module) {
     Gdiplus::Image* image = new Gdiplus::Image(stream);
     stream->Release();
     return image;
+}
+
+TextInk MeasureTextInk(HFONT font, const wchar_t* text, int length) {
+    TextInk result = {0, 0, 0};
+    UniqueHdc dc(CreateCompatibleDC(nullptr));
+    if (!dc || !text || length <= 0)
+        return result;
+    SIZE extent = {};
+    {
+        SelectScope withFont(dc.get(), font);
+        GetTextExtentPoint32W(dc.get(), text, length, &extent);
+    }
+    result = {static_cast<int>(extent.cx), static_cast<int>(extent.cx), static_cast<int>(extent.cy)};
+    // The same font without its underline (and strike-out), whose line would count as ink over the whole
+    // advance.
+    LOGFONTW face = {};
+    if (!font || !GetObjectW(font, sizeof(face), &face))
+        return result;
+    UniqueHfont plainCopy;
+    HFONT plain = font;
+    if (face.lfUnderline || face.lfStrikeOut) {
+        face.lfUnderline = 0;
+        face.lfStrikeOut = 0;
+        plainCopy.reset(CreateFontIndirectW(&face));
+        plain = plainCopy.get();
+    }
+    // Room on both sides for glyphs that reach past their cells.
+    const int margin = extent.cy + 8;
+    const int width = extent.cx + 2 * margin;
+    const int height = extent.cy + 2;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    UniqueHbitmap bitmap(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!plain || !bitmap || !bits || width <= 0)
+        return result;
+    SelectScope withBitmap(dc.get(), bitmap.get());
+    SelectScope withFont(dc.get(), plain);
+    memset(bits, 0, static_cast<size_t>(width) * height * 4);
+    SetBkMode(dc.get(), TRANSPARENT);
+    SetTextColor(dc.get(), RGB(255, 255, 255));
+    TextOutW(dc.get(), margin, 1, text, length);
+    GdiFlush();
+    const DWORD* pixels = static_cast<const DWORD*>(bits);
+    int last = -1;
+    for (int x = width - 1; x >= 0 && last < 0; --x)
+        for (int y = 0; y < height; ++y)
+            if (pixels[y * width + x] & 0xFFFFFF) {
+                last = x;
+                break;
+            }
+    if (last >= 0)
+        result.inkRight = last - margin + 1;
+    return result;
 }
 
 int DestroyHyperlink(HWND link) {

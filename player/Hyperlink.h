@@ -20,6 +20,16 @@ using ShellOpenFunction = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LP
 extern ShellOpenFunction HyperlinkShellOpen;
 void CenterWindow(HWND window);
 void SetClientSize(HWND window, SIZE client);
+// Where a text's ink ends, in pixels right of where it starts, and its advance (what GetTextExtentPoint32W
+// reports), both in a font. Found by drawing the text once off screen: fonts whose glyphs are drawn wider
+// or narrower than their advances (Wine's own stand-in fonts among them) end their ink past or short of
+// the advance. An underline is left out of the ink. Both are the advance when the text cannot be drawn.
+struct TextInk {
+    int advance;
+    int inkRight;
+    int height;
+};
+TextInk MeasureTextInk(HFONT font, const wchar_t* text, int length);
 // The caller owns the image; the memory behind it lives as long as the image does.
 Gdiplus::Image* LoadResourceImage(HRSRC resource, HMODULE module);
 

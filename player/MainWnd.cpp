@@ -246,12 +246,13 @@ void LayoutMainWindow() {
     }
     FirstLayout = 0;
 
-    RECT client;
+    // Zeroed: when the main window is not a window the reads below leave them as they are.
+    RECT client = {};
     GetClientRect(main, &client);
     const int wantedWidth = client.right >= kMinClientWidth ? client.right : kMinClientWidth;
     const int wantedHeight = client.bottom - strip >= kMinVideoHeight ? client.bottom : strip + kMinVideoHeight;
     if ((wantedWidth != client.right || wantedHeight != client.bottom) && IsWindow(main)) {
-        RECT frame;
+        RECT frame = {};
         GetWindowRect(main, &frame);
         SetWindowPos(main, nullptr, 0, 0, frame.right - frame.left + (wantedWidth - client.right),
                      frame.bottom - frame.top + (wantedHeight - client.bottom), SWP_NOMOVE | SWP_NOZORDER);
@@ -289,7 +290,9 @@ void EnterFullScreen() {
     const int height = GetSystemMetrics(SM_CYSCREEN);
     SetWindowLongW(main, GWL_STYLE, GetWindowLongW(main, GWL_STYLE) & ~kWindowedFrame);
     // SWP_NOZORDER makes HWND_TOPMOST ineffective: the window keeps its place and does not go topmost.
-    SetWindowPos(main, HWND_TOPMOST, 0, 0, width, height, SWP_NOZORDER);
+    // SWP_FRAMECHANGED: without it a window that already had the screen's rectangle would keep the
+    // frame of its old style.
+    SetWindowPos(main, HWND_TOPMOST, 0, 0, width, height, SWP_NOZORDER | SWP_FRAMECHANGED);
     AppGlobals.layoutReady = TRUE;
     LayoutMainWindow();
 }
@@ -301,6 +304,9 @@ void LeaveFullScreen() {
     AppGlobals.fullScreen = FALSE;
     AppGlobals.layoutReady = FALSE;
     SetWindowLongW(main, GWL_STYLE, GetWindowLongW(main, GWL_STYLE) | kWindowedFrame);
+    // The caption and frame come back around the same rectangle; without a saved placement nothing else
+    // would make the system recompute the frame.
+    SetWindowPos(main, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     if (AppGlobals.hasSavedPlacement)
         SetWindowPlacement(main, &AppGlobals.savedPlacement);
     AppGlobals.layoutReady = TRUE;

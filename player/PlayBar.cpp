@@ -18,6 +18,7 @@
 #include "AppGlobals.h"
 #include "Hyperlink.h"
 #include "PlayLogic.h"
+#include "UniqueHandle.h"
 #include "resource.h"
 
 const SkinEntry SkinTable[] = {
@@ -45,11 +46,6 @@ const ButtonSet kIdleButtons = {{IDC_OPEN, IDC_PLAY}, {IDC_STOP, IDC_PAUSE}};
 constexpr int kDefaultBarHeight = 27;
 
 PlayBar* TheBar = nullptr;
-
-Gdiplus::Image* LoadSkinImage(HINSTANCE module, int resource) {
-    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(resource), L"PNG");
-    return found ? LoadResourceImage(found, module) : nullptr;
-}
 
 void DeleteImage(Gdiplus::Image*& image) {
     delete image;
@@ -83,6 +79,18 @@ int CommandForButton(int id) {
 
 }  // namespace
 
+Gdiplus::Image* LoadSkinImage(HINSTANCE module, int resource) {
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(resource), L"PNG");
+    Gdiplus::Image* image = found ? LoadResourceImage(found, module) : nullptr;
+    // An image object exists even when the bytes do not decode; it would answer 0 for its size and be
+    // placed as a control 0 pixels wide. Not stored, it falls back like a missing one.
+    if (image && (image->GetLastStatus() != Gdiplus::Ok || image->GetWidth() == 0 || image->GetHeight() == 0)) {
+        delete image;
+        image = nullptr;
+    }
+    return image;
+}
+
 PlayBar* PlayBar::instance() {
     if (!TheBar) {
         try {
@@ -114,6 +122,10 @@ PlayBar::PlayBar() {
     timeFill = LoadSkinImage(module, IDB_TIME_FORG);
     timeKnob = LoadSkinImage(module, IDB_TIME_BALL);
     drawLock = CreateEventW(nullptr, FALSE, TRUE, nullptr);
+    // Read under drawLock like every other use of the slider images; the widths never change after this.
+    EventLock held(drawLock);
+    timeKnobWidth = timeKnob ? static_cast<int>(timeKnob->GetWidth()) : 0;
+    volumeKnobWidth = volumeKnob ? static_cast<int>(volumeKnob->GetWidth()) : 0;
 }
 
 PlayBar::~PlayBar() {
@@ -241,7 +253,7 @@ void PlayBar::layout() {
     // The first WM_SIZE comes while the dialog is still being made, before `window` is set.
     if (!window || !IsWindow(window))
         return;
-    lock();
+    EventLock held(drawLock);
     RECT client = {};
     GetClientRect(window, &client);
 
@@ -262,7 +274,6 @@ void PlayBar::layout() {
     InvalidateRect(window, nullptr, FALSE);
     ensureBuffers();
     compose();
-    unlock();
 }
 
 void PlayBar::updateButtons() {
@@ -353,10 +364,8 @@ INT_PTR CALLBACK PlayBarDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
                 bar->layout();
                 return TRUE;
             case WM_PAINT: {
-                PAINTSTRUCT ps;
-                HDC dc = BeginPaint(dialog, &ps);
-                bar->paint(dc);
-                EndPaint(dialog, &ps);
+                PaintScope painting(dialog);
+                bar->paint(painting.dc());
                 return FALSE;
             }
             case WM_DRAWITEM:

@@ -100,6 +100,11 @@ class PlayBar {
     HANDLE drawLock = nullptr;
     HWND tooltip = nullptr;
     HFONT font = nullptr;
+    // The knobs' widths, read once when the skin is loaded: a GDI+ image is not for use on two threads
+    // at once, and the event thread draws with these while the user-interface thread drags. 0 without
+    // a knob.
+    int timeKnobWidth = 0;
+    int volumeKnobWidth = 0;
 
   private:
     PlayBar();
@@ -109,6 +114,14 @@ INT_PTR CALLBACK PlayBarDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 HBITMAP CreateDib32(int width, int height, void** pixels);
 void DrawTiled(HDC dc, Gdiplus::Image* image, int x, int y, int width);
 std::wstring FormatPlayTime(MediaTime value, PlayerType type);
+// The time bar's text: the length, then the elapsed time.
+std::wstring FormatTimeText(MediaTime length, MediaTime position, PlayerType type);
+// What drawTimeBar formats its text with; FormatTimeText unless a test puts one here that fails.
+using TimeTextFunction = std::wstring (*)(MediaTime length, MediaTime position, PlayerType type);
+extern TimeTextFunction TimeTextFormatter;
+// A skin PNG from a module's "PNG" resources; null when it is missing or its bytes do not decode, so
+// that the layout treats it as missing.
+Gdiplus::Image* LoadSkinImage(HINSTANCE module, int resource);
 
 // Slider arithmetic, kept apart from the windows so that it can be checked on its own.
 int TimeBarFill(MediaTime position, MediaTime length, int barWidth, int knobWidth);

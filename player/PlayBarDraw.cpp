@@ -9,24 +9,21 @@
 // objidl.h first: WIN32_LEAN_AND_MEAN leaves out the COM types that gdiplus.h needs.
 #include <objidl.h>
 #include <gdiplus.h>
-#include <atomic>
 #include <cinttypes>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
 
 #include "AppGlobals.h"
+#include "Hyperlink.h"
 #include "PlayLogic.h"
 #include "TextUtil.h"
+#include "UniqueHandle.h"
 #include "resource.h"
 
-namespace {
+TimeTextFunction TimeTextFormatter = FormatTimeText;
 
-// Knob widths, read once per process from the skin (which never changes). Atomic only because both
-// threads may fill them; they always store the same value.
-std::atomic<int> DrawTimeKnobWidth{-1};
-std::atomic<int> DragTimeKnobWidth{-1};
-std::atomic<int> DragVolumeKnobWidth{-1};
+namespace {
 
 // The columns that reach the screen, in this order.
 const int kColumns[] = {IDC_VOLUME_BAR, IDC_TIME_BAR};
@@ -83,6 +80,13 @@ double SliderFraction(int x, int left, int right, int knobWidth) {
     if (g > 1.0)
         g = 1.0;
     return g;
+}
+
+std::wstring FormatTimeText(MediaTime length, MediaTime position, PlayerType type) {
+    wchar_t text[kTextBufferSize];
+    // Length first, then the elapsed time.
+    FormatString(text, L"%s / %s", FormatPlayTime(length, type).c_str(), FormatPlayTime(position, type).c_str());
+    return text;
 }
 
 std::wstring FormatPlayTime(MediaTime value, PlayerType type) {
@@ -155,6 +159,8 @@ void DrawTiled(HDC dc, Gdiplus::Image* image, int x, int y, int width) {
     }
 }
 
+// lock and unlock pair by hand; everything in the bar holds drawLock through EventLock instead, so that
+// nothing thrown while it is held (the time text allocates) can leave it taken for good.
 void PlayBar::lock() {
     WaitForSingleObject(drawLock, INFINITE);
 }
@@ -208,11 +214,11 @@ void PlayBar::ensureBuffers() {
     freeBuffer(&composite);
     freeBuffer(&background);
 
-    HDC windowDC = GetDC(window);
-    if (!windowDC)
+    WindowDC windowDC(window);
+    if (!windowDC.get())
         return;
-    createBuffer(composite, CreateCompatibleDC(windowDC), w, h);
-    createBuffer(background, CreateCompatibleDC(windowDC), w, h);
+    createBuffer(composite, CreateCompatibleDC(windowDC.get()), w, h);
+    createBuffer(background, CreateCompatibleDC(windowDC.get()), w, h);
     if (background.dc) {
         if (barImage) {
             if (w != 0)
@@ -221,7 +227,6 @@ void PlayBar::ensureBuffers() {
             FillRect(background.dc, &client, backgroundBrush);
         }
     }
-    ReleaseDC(window, windowDC);
 }
 
 void PlayBar::compose() {
@@ -233,37 +238,35 @@ void PlayBar::compose() {
 }
 
 void PlayBar::paint(HDC dc) {
-    lock();
-    RECT area = {};
-    GetClientRect(AppGlobals.mainWindow, &area);
-    FillRect(dc, &area, backgroundBrush);
-    int width = area.right - area.left;
-    if (width != 0)
-        DrawTiled(dc, barImage, 0, 0, width);
-    unlock();
+    {
+        EventLock held(drawLock);
+        RECT area = {};
+        GetClientRect(AppGlobals.mainWindow, &area);
+        FillRect(dc, &area, backgroundBrush);
+        int width = area.right - area.left;
+        if (width != 0)
+            DrawTiled(dc, barImage, 0, 0, width);
+    }
     if (hasBuffers())
         present(dc);
 }
 
 void PlayBar::present(HDC dc) {
-    lock();
-    if ((hasContent || dc) && hasBuffers()) {
-        HDC target = dc ? dc : GetDC(window);
-        if (target) {
-            for (int id : kColumns) {
-                RECT rect;
-                if (!controlRect(&rect, id))
-                    continue;
-                int w = rect.right - rect.left;
-                if (w > composite.width)
-                    w = composite.width;
-                BitBlt(target, rect.left, 0, w, composite.height, composite.dc, rect.left, 0, SRCCOPY);
-            }
-            if (!dc)
-                ReleaseDC(window, target);
-        }
+    EventLock held(drawLock);
+    if ((!hasContent && !dc) || !hasBuffers())
+        return;
+    WindowDC target(window, dc);
+    if (!target.get())
+        return;
+    for (int id : kColumns) {
+        RECT rect;
+        if (!controlRect(&rect, id))
+            continue;
+        int w = rect.right - rect.left;
+        if (w > composite.width)
+            w = composite.width;
+        BitBlt(target.get(), rect.left, 0, w, composite.height, composite.dc, rect.left, 0, SRCCOPY);
     }
-    unlock();
 }
 
 void PlayBar::restoreColumn(int id, HDC dc) {
@@ -304,9 +307,7 @@ void PlayBar::drawTimeBar(HDC dc) {
     if (!bar || !controlRect(&rect, IDC_TIME_BAR))
         return;
     restoreColumn(IDC_TIME_BAR, dc);
-    if (DrawTimeKnobWidth.load() < 0)
-        DrawTimeKnobWidth.store(WidthOf(timeKnob));
-    int k = DrawTimeKnobWidth.load();
+    int k = timeKnobWidth;
     int w = rect.right - rect.left;
     int fill = TimeBarFill(position, length, w, k);
     if (w != 0)
@@ -320,16 +321,16 @@ void PlayBar::drawTimeBar(HDC dc) {
     PlayLogic* logic = AppGlobals.playLogic;
     MediaPlayer* engine = logic ? logic->player : nullptr;
     PlayerType type = engine ? engine->type() : kPlayerVlc;
-    wchar_t text[kTextBufferSize];
-    // Length first, then the elapsed time.
-    FormatString(text, L"%s / %s", FormatPlayTime(length, type).c_str(), FormatPlayTime(position, type).c_str());
-    HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
+    const std::wstring text = TimeTextFormatter(length, position, type);
+    // Right-aligned by its ink, not by its advance: a font that draws its last glyphs past their
+    // advances would otherwise put them past the time bar, where the column that reaches the screen ends.
+    const TextInk ink = MeasureTextInk(font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)), text.c_str(),
+                                       static_cast<int>(text.size()));
+    SelectScope withFont(dc, font);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, kTimeTextColor);
-    RECT strip = {rect.left, 0, rect.right, rect.top};
-    DrawTextW(dc, text, -1, &strip, DT_RIGHT | DT_BOTTOM | DT_SINGLELINE);
-    if (previous)
-        SelectObject(dc, previous);
+    RECT strip = {rect.left, 0, rect.right - (ink.inkRight - ink.advance), rect.top};
+    DrawTextW(dc, text.c_str(), -1, &strip, DT_RIGHT | DT_BOTTOM | DT_SINGLELINE | DT_NOCLIP);
 }
 
 void PlayBar::updateTime() {
@@ -348,13 +349,14 @@ void PlayBar::updateTime() {
     if (position < 0)
         position = 0;
     if (hasBuffers()) {
-        lock();
-        // Checked again under the lock: layout may have replaced the buffers meanwhile.
-        if (hasBuffers()) {
-            drawTimeBar(composite.dc);
-            hasContent = TRUE;
+        {
+            EventLock held(drawLock);
+            // Checked again under the lock: layout may have replaced the buffers meanwhile.
+            if (hasBuffers()) {
+                drawTimeBar(composite.dc);
+                hasContent = TRUE;
+            }
         }
-        unlock();
         present(nullptr);
     }
     updateVolume();
@@ -369,12 +371,13 @@ void PlayBar::updateVolume() {
         return;
     shownVolume = v;
     if (hasBuffers()) {
-        lock();
-        if (hasBuffers()) {
-            drawVolumeBar(composite.dc);
-            hasContent = TRUE;
+        {
+            EventLock held(drawLock);
+            if (hasBuffers()) {
+                drawVolumeBar(composite.dc);
+                hasContent = TRUE;
+            }
         }
-        unlock();
         present(nullptr);
     }
 }
@@ -402,11 +405,7 @@ void PlayBar::onDrag(LPARAM lParam) {
     RECT rect;
     if (!controlRect(&rect, dragTarget))
         return;
-    if (DragTimeKnobWidth.load() < 0 || DragVolumeKnobWidth.load() < 0) {
-        DragTimeKnobWidth.store(WidthOf(timeKnob));
-        DragVolumeKnobWidth.store(WidthOf(volumeKnob));
-    }
-    int k = dragTarget == IDC_TIME_BAR ? DragTimeKnobWidth.load() : DragVolumeKnobWidth.load();
+    int k = dragTarget == IDC_TIME_BAR ? timeKnobWidth : volumeKnobWidth;
     double g = SliderFraction(x, rect.left, rect.right, k);
     PlayLogic* logic = AppGlobals.playLogic;
     if (dragTarget == IDC_TIME_BAR) {
@@ -467,7 +466,13 @@ void PlayBar::autoHideTick() {
 void PlayBar::reset() {
     if (window && GetCapture() == window)
         ReleaseCapture();
-    lastActivityTick = 0;
+    // Every stop comes here (end of a file, Next, a new file). In full screen the auto-hide stays armed
+    // from now on: switched off, a hidden bar would never come back with the mouse and a shown one never
+    // go, until something laid the main window out again. A hidden bar stays hidden until the next move.
+    if (AppGlobals.fullScreen)
+        noteActivity();
+    else
+        lastActivityTick = 0;
     length = 0;
     updateTime();
 }

@@ -64,6 +64,27 @@ SIZE ExtentOf(HFONT font) {
     return size;
 }
 
+// One past the last column of ink the credit text leaves, drawn without underline at x 0.
+int InkRightOf(HFONT font) {
+    LOGFONTW face = {};
+    GetObjectW(font, sizeof(face), &face);
+    face.lfUnderline = 0;
+    HFONT plain = CreateFontIndirectW(&face);
+    Canvas canvas(600, 80, RGB(0, 0, 0));
+    HGDIOBJ old = SelectObject(canvas.dc(), plain);
+    SetBkMode(canvas.dc(), TRANSPARENT);
+    SetTextColor(canvas.dc(), RGB(255, 255, 255));
+    TextOutW(canvas.dc(), 40, 10, kCreditText, lstrlenW(kCreditText));
+    SelectObject(canvas.dc(), old);
+    DeleteObject(plain);
+    int right = 0;
+    for (int x = 0; x < 600; ++x)
+        for (int y = 0; y < 80; ++y)
+            if (canvas.pixel(x, y) != 0)
+                right = x - 40 + 1;
+    return right;
+}
+
 TEST_F(HyperlinkTest, ZeroSizeMeansTheCreditTextExtentInTheFontItIsGiven) {
     HFONT big = CreateFaceFont(L"Tahoma", -24, FW_BOLD, 0, 1);
     ASSERT_TRUE(big);
@@ -78,14 +99,17 @@ TEST_F(HyperlinkTest, ZeroSizeMeansTheCreditTextExtentInTheFontItIsGiven) {
         RECT rect = rectInParent(link);
         SIZE extent = ExtentOf(c.used);
         EXPECT_GT(extent.cx, 0);
-        EXPECT_EQ(rect.right - rect.left, extent.cx);
+        // As wide as the text's ink reaches (the advances may end a little earlier or later), as high
+        // as its extent.
+        EXPECT_EQ(rect.right - rect.left, InkRightOf(c.used));
+        EXPECT_NEAR(rect.right - rect.left, extent.cx, extent.cx / 8);
         EXPECT_EQ(rect.bottom - rect.top, extent.cy);
         EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(link, WM_GETFONT, 0, 0)), c.used);
         wchar_t text[64] = {};
         GetWindowTextW(link, text, 64);
         EXPECT_STREQ(text, L"Powered by Tarnwell");
-        EXPECT_EQ(GetWindowLongW(link, GWL_STYLE) & (WS_CHILD | WS_VISIBLE | SS_NOTIFY),
-                  WS_CHILD | WS_VISIBLE | SS_NOTIFY);
+        EXPECT_EQ(GetWindowLongW(link, GWL_STYLE) & (WS_CHILD | WS_VISIBLE | SS_NOTIFY | SS_TYPEMASK),
+                  WS_CHILD | WS_VISIBLE | SS_NOTIFY | SS_LEFTNOWORDWRAP);
         DestroyWindow(link);
     }
     DeleteObject(big);

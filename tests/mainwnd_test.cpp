@@ -3,6 +3,7 @@
 // under Wine's null driver; the engines are doubles made through the controller's factory.
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -527,6 +528,214 @@ TEST(AcceleratorTest, TableMatchesTheKeysOfTheCommands) {
         EXPECT_EQ(entries[i].cmd, expected[i].cmd) << "entry " << i;
     }
     DestroyAcceleratorTable(table);
+}
+
+// What the controller and the windows were asked to do, in order, by every engine the test made.
+std::vector<std::wstring> Calls;
+
+class LoggingPlayer : public RecordingPlayer {
+  public:
+    using RecordingPlayer::RecordingPlayer;
+    bool open(const wchar_t* path) override {
+        const wchar_t* name = wcsrchr(path, L'\\');
+        Calls.push_back(std::wstring(L"open ") + (name ? name + 1 : path));
+        return RecordingPlayer::open(path);
+    }
+    void play() override {
+        Calls.push_back(L"play");
+        RecordingPlayer::play();
+    }
+    void pause() override {
+        Calls.push_back(L"pause");
+        RecordingPlayer::pause();
+    }
+    void stop() override {
+        Calls.push_back(L"stop");
+        RecordingPlayer::stop();
+    }
+    MediaTime getTime() override { return time; }
+    MediaTime getLength() override { return 60000; }
+    void setTime(MediaTime value) override { Calls.push_back(L"seek " + std::to_wstring(value)); }
+    bool setVolume(VolumeLevel value) override {
+        Calls.push_back(L"volume " + std::to_wstring(value));
+        return RecordingPlayer::setVolume(value);
+    }
+    void toggleMute() override {
+        Calls.push_back(L"mute");
+        RecordingPlayer::toggleMute();
+    }
+    MediaTime time = 20000;
+};
+
+MediaPlayer* MakeLoggingPlayer(PlayerType type) {
+    return new LoggingPlayer(type);
+}
+
+BOOL WINAPI LogOpenDialog(OPENFILENAMEW*) {
+    Calls.push_back(L"choose a file");
+    return FALSE;
+}
+
+// Ends the modal About box from inside its own message loop, noting that it was there.
+void CALLBACK CloseAboutBox(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND about = FindWindowW(nullptr, L"About");
+    if (!about)
+        return;
+    KillTimer(nullptr, timer);
+    Calls.push_back(L"about box");
+    PostMessageW(about, WM_COMMAND, IDOK, 0);
+}
+
+// Three files in a folder of their own, the middle one current: Previous and Next have somewhere to go.
+class ThreeFileFolder {
+  public:
+    ThreeFileFolder() {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        folder = std::wstring(temp) + L"mainwnd_three_" + std::to_wstring(GetCurrentProcessId());
+        CreateDirectoryW(folder.c_str(), nullptr);
+        for (const wchar_t* name : {L"a.flv", L"b.flv", L"c.flv"}) {
+            std::wstring path = folder + L"\\" + name;
+            HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            if (file != INVALID_HANDLE_VALUE)
+                CloseHandle(file);
+            paths.push_back(path);
+        }
+    }
+    ~ThreeFileFolder() {
+        for (const auto& path : paths)
+            DeleteFileW(path.c_str());
+        RemoveDirectoryW(folder.c_str());
+    }
+    std::wstring folder;
+    std::vector<std::wstring> paths;
+};
+
+TEST_F(MainWndTest, EachCommandIdRunsItsOwnOperation) {
+    build(true);
+    MakeEngine = MakeLoggingPlayer;
+    ChooseFileDialog = LogOpenDialog;
+    const ThreeFileFolder files;
+    enum Start { kPlaying, kStopped, kInFullScreen };
+    struct Case {
+        int id;
+        Start start;
+        const wchar_t* expected;  // the call that must have happened; null: the state check below
+    };
+    const Case cases[] = {
+        {IDM_ABOUT, kStopped, L"about box"},
+        {ID_OPEN, kStopped, L"choose a file"},
+        {ID_EXIT, kStopped, nullptr},
+        {ID_FULL_SCREEN, kStopped, nullptr},
+        {ID_LEAVE_FULL_SCREEN, kInFullScreen, nullptr},
+        {ID_PLAY, kStopped, L"play"},
+        {ID_PAUSE, kPlaying, L"pause"},
+        {ID_STOP, kPlaying, L"stop"},
+        {ID_CLOSE, kPlaying, L"stop"},
+        {ID_MUTE, kPlaying, L"mute"},
+        {ID_MOVE_FORWARD, kPlaying, L"seek 25000"},
+        {ID_PREVIOUS, kPlaying, L"open a.flv"},
+        {ID_NEXT, kPlaying, L"open c.flv"},
+        {ID_MOVE_BACKWARD, kPlaying, L"seek 15000"},
+        {ID_VOLUME_UP, kPlaying, L"volume 60"},
+        {ID_VOLUME_DOWN, kPlaying, L"volume 40"},
+        {40000, kPlaying, nullptr},  // not a command of the window
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "command " << c.id);
+        if (AppGlobals.fullScreen)
+            LeaveFullScreen();
+        if (c.start == kInFullScreen)
+            EnterFullScreen();
+        // The middle file of the folder is open and plays (or is stopped) at 20 s, volume 50.
+        delete logic->player;
+        auto* engine =
+            new LoggingPlayer(kPlayerVlc, c.start == kPlaying ? kStatePlaying : kStateStopped, c.start == kPlaying);
+        logic->player = engine;
+        logic->playerType = kPlayerVlc;
+        logic->setCurrentPath(files.paths[1].c_str());
+        logic->playlist.loadFolder(files.paths[1]);
+        ASSERT_EQ(logic->playlist.currentIndex(), 1);
+        logic->volume = 50;
+        logic->muted = false;
+        PumpMessages();
+        Calls.clear();
+
+        UINT_PTR timer = c.id == IDM_ABOUT ? SetTimer(nullptr, 0, 50, CloseAboutBox) : 0;
+        EXPECT_EQ(command(c.id), 0);
+        if (timer)
+            KillTimer(nullptr, timer);
+        std::wstring log;
+        for (const auto& call : Calls)
+            log += call + L"; ";
+        const std::string shown(log.begin(), log.end());
+        MSG msg;
+        const bool closeAsked = PeekMessageW(&msg, main, WM_CLOSE, WM_CLOSE, PM_REMOVE) != FALSE;
+        EXPECT_EQ(closeAsked, c.id == ID_EXIT);
+        switch (c.id) {
+            case ID_EXIT:
+            case 40000:
+                EXPECT_TRUE(Calls.empty()) << shown;
+                EXPECT_FALSE(AppGlobals.fullScreen);
+                EXPECT_EQ(logic->player, engine);
+                EXPECT_EQ(logic->volume, 50);
+                EXPECT_FALSE(logic->muted);
+                break;
+            case ID_FULL_SCREEN:
+                EXPECT_TRUE(AppGlobals.fullScreen);
+                break;
+            case ID_LEAVE_FULL_SCREEN:
+                EXPECT_FALSE(AppGlobals.fullScreen);
+                break;
+            default:
+                ASSERT_NE(c.expected, nullptr);
+                EXPECT_NE(log.find(c.expected), std::wstring::npos) << "calls: " << shown;
+        }
+        // The mirror-image commands did not run instead: no seek or step the other way.
+        if (c.id == ID_MOVE_FORWARD)
+            EXPECT_EQ(log.find(L"seek 15000"), std::wstring::npos);
+        if (c.id == ID_PREVIOUS)
+            EXPECT_EQ(log.find(L"open c.flv"), std::wstring::npos);
+        if (c.id == ID_MUTE)
+            EXPECT_TRUE(logic->muted);
+    }
+    if (AppGlobals.fullScreen)
+        LeaveFullScreen();
+}
+
+TEST_F(MainWndTest, FrameFollowsTheStyleWhenTheRectangleStays) {
+    build(true);
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    // What a window of this style and rectangle must leave as its client area.
+    auto expectFrameOf = [&](LONG style) {
+        RECT frame = {0, 0, 0, 0};
+        AdjustWindowRectEx(&frame, style & ~WS_MAXIMIZE, FALSE, GetWindowLongW(main, GWL_EXSTYLE));
+        const RECT window = windowRect();
+        EXPECT_EQ(client().cx, (window.right - window.left) - (frame.right - frame.left));
+        EXPECT_EQ(client().cy, (window.bottom - window.top) - (frame.bottom - frame.top));
+        // The layout ran for that client area: the bar along its bottom.
+        const RECT barRect = childRect(bar->window);
+        EXPECT_EQ(barRect.bottom, client().cy);
+        EXPECT_EQ(barRect.right, client().cx);
+    };
+    // A window that already covers the screen: entering full screen changes the style, not the rectangle.
+    SetWindowPos(main, nullptr, 0, 0, screenWidth, screenHeight, SWP_NOZORDER);
+    EnterFullScreen();
+    ASSERT_TRUE(AppGlobals.fullScreen);
+    EXPECT_EQ(client().cx, screenWidth);
+    EXPECT_EQ(client().cy, screenHeight);
+    expectFrameOf(GetWindowLongW(main, GWL_STYLE));
+
+    // Leaving without a saved placement: the same rectangle, the frame back around a smaller client area.
+    AppGlobals.hasSavedPlacement = FALSE;
+    LeaveFullScreen();
+    const LONG style = GetWindowLongW(main, GWL_STYLE);
+    EXPECT_EQ(style & (WS_CAPTION | WS_THICKFRAME), WS_CAPTION | WS_THICKFRAME);
+    const RECT window = windowRect();
+    EXPECT_EQ(window.right - window.left, screenWidth);
+    EXPECT_LT(client().cx, screenWidth);
+    expectFrameOf(style);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <gdiplus.h>
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -161,6 +162,8 @@ class PlayBarTest : public ::testing::Test {
         drain();
     }
     void TearDown() override {
+        TimeTextFormatter = FormatTimeText;
+        AppGlobals.fullScreen = FALSE;
         if (bar_)
             bar_->destroyWindows();
         AppGlobals.playBar = nullptr;
@@ -492,6 +495,33 @@ TEST(PlayBarDraw, TilesSideBySideAndSqueezesTheLastCopy) {
     EXPECT_EQ(canvas.at(0, 0), 0u);
 }
 
+// The columns of ink that a text leaves on a plain canvas: the first and the last, and the extent's width.
+struct InkSpan {
+    int first = -1, last = -1, advance = 0;
+};
+InkSpan InkOfText(HFONT font, const wchar_t* text) {
+    Canvas plain(400, 40);
+    plain.fill(RGB(255, 255, 255));
+    HGDIOBJ old = SelectObject(plain.dc(), font);
+    SIZE extent = {};
+    GetTextExtentPoint32W(plain.dc(), text, lstrlenW(text), &extent);
+    SetBkMode(plain.dc(), TRANSPARENT);
+    SetTextColor(plain.dc(), RGB(0, 0, 0));
+    TextOutW(plain.dc(), 10, 5, text, lstrlenW(text));
+    SelectObject(plain.dc(), old);
+    InkSpan span;
+    span.advance = extent.cx;
+    for (int x = 0; x < 400; ++x)
+        for (int y = 0; y < 40; ++y)
+            if (plain.at(x, y) != 0xFFFFFF) {
+                if (span.first < 0)
+                    span.first = x - 10;
+                span.last = x - 10;
+                break;
+            }
+    return span;
+}
+
 TEST_F(PlayBarTest, TimeBarShowsPlayedPartKnobAndText) {
     struct Case {
         PlayerState state;
@@ -528,11 +558,13 @@ TEST_F(PlayBarTest, TimeBarShowsPlayedPartKnobAndText) {
             Gdiplus::Graphics graphics(expected.dc());
             graphics.DrawImage(bar_->timeKnob, bar.left + c.fill, bar.top, 12, 12);
         }
+        // Its ink ends at the time bar's right end, wherever the font's advances end.
+        const InkSpan ink = InkOfText(bar_->font, c.text);
         HGDIOBJ old = SelectObject(expected.dc(), bar_->font);
         SetBkMode(expected.dc(), TRANSPARENT);
         SetTextColor(expected.dc(), RGB(32, 32, 32));
-        RECT strip = {bar.left, 0, bar.right, bar.top};
-        DrawTextW(expected.dc(), c.text, -1, &strip, DT_RIGHT | DT_BOTTOM | DT_SINGLELINE);
+        RECT strip = {bar.left, 0, bar.right - (ink.last + 1 - ink.advance), bar.top};
+        DrawTextW(expected.dc(), c.text, -1, &strip, DT_RIGHT | DT_BOTTOM | DT_SINGLELINE | DT_NOCLIP);
         SelectObject(expected.dc(), old);
 
         int wrong = 0, text = 0;
@@ -745,6 +777,211 @@ TEST_F(PlayBarTest, OtherThreadsNeverWaitForTheBusyUserInterfaceThread) {
     EXPECT_TRUE(GetWindowLongW(pause, GWL_STYLE) & WS_VISIBLE);
     EXPECT_FALSE(GetWindowLongW(GetDlgItem(bar_->window, IDC_OPEN), GWL_STYLE) & WS_VISIBLE);
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(bar_->window, IDC_NEXT)));
+}
+
+TEST_F(PlayBarTest, WholeTimeTextShowsRightAlignedInsideTheTimeBarAtEveryWidth) {
+    FakeEngine* engine = useEngine(kStatePlaying);
+    engine->duration = 3725000;
+    engine->time = 4000;
+    const wchar_t* text = L"01:02:05 / 00:00:04";
+    const InkSpan alone = InkOfText(bar_->font, text);
+    ASSERT_GE(alone.first, 0);
+    // The smallest bar the main window allows, the first-run width and a full screen.
+    for (int width : {480, 672, 1280}) {
+        SCOPED_TRACE(testing::Message() << "bar width " << width);
+        SetWindowPos(bar_->window, nullptr, 0, 0, width, 36, SWP_NOZORDER);
+        SetWindowPos(main_, nullptr, 0, 0, width, 300, SWP_NOZORDER | SWP_NOMOVE);
+        bar_->updateTime();
+        Canvas screen(width, 36), background(width, 36);
+        bar_->paint(screen.dc());
+        BitBlt(background.dc(), 0, 0, width, 36, bar_->background.dc, 0, 0, SRCCOPY);
+        RECT time = ControlRect(bar_, IDC_TIME_BAR);
+        // Above both sliders: the volume bar starts a row higher than the time bar.
+        const int strip = std::min(time.top, ControlRect(bar_, IDC_VOLUME_BAR).top);
+        int first = -1, last = -1;
+        for (int x = 0; x < width; ++x)
+            for (int y = 0; y < strip; ++y)
+                if (screen.at(x, y) != background.at(x, y)) {
+                    if (first < 0)
+                        first = x;
+                    last = x;
+                    break;
+                }
+        ASSERT_GE(first, 0) << "no text on the screen";
+        EXPECT_GE(first, time.left);
+        EXPECT_LT(last, time.right) << "the text runs past the time bar";
+        // All of it, and right-aligned: its last ink is the time bar's last column.
+        EXPECT_EQ(last - first, alone.last - alone.first) << "part of the text is cut";
+        EXPECT_EQ(last, time.right - 1);
+    }
+}
+
+std::wstring ThrowingTimeText(MediaTime, MediaTime, PlayerType) {
+    throw std::bad_alloc();
+}
+
+TEST_F(PlayBarTest, AThrowWhileDrawingLeavesTheBarUsable) {
+    FakeEngine* engine = useEngine(kStatePlaying);
+    engine->duration = 60000;
+    engine->time = 1000;
+    // The lock is free after each throw; were it not, the next paint or layout would wait for ever.
+    auto expectLockFree = [&] {
+        ASSERT_EQ(WaitForSingleObject(bar_->drawLock, 0), static_cast<DWORD>(WAIT_OBJECT_0));
+        SetEvent(bar_->drawLock);
+    };
+    TimeTextFormatter = ThrowingTimeText;
+    EXPECT_THROW(bar_->updateTime(), std::bad_alloc);
+    expectLockFree();
+    if (HasFatalFailure())
+        return;
+    // Through the dialog procedure too: a resize lays out and composes while holding the lock.
+    SetWindowPos(bar_->window, nullptr, 0, 0, 820, 36, SWP_NOZORDER);
+    TimeTextFormatter = FormatTimeText;
+    expectLockFree();
+    if (HasFatalFailure())
+        return;
+
+    EXPECT_TRUE(RedrawWindow(bar_->window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW));
+    engine->time = 30000;
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    BarWork work = {bar_, done};
+    HANDLE worker = CreateThread(nullptr, 0, UpdateFromWorker, &work, 0, nullptr);
+    ASSERT_NE(worker, nullptr);
+    EXPECT_EQ(WaitForSingleObject(done, 20000), static_cast<DWORD>(WAIT_OBJECT_0)) << "the engine's update hangs";
+    EXPECT_EQ(WaitForSingleObject(worker, 20000), static_cast<DWORD>(WAIT_OBJECT_0));
+    CloseHandle(worker);
+    CloseHandle(done);
+    EXPECT_EQ(bar_->position, 30000);
+    drain();
+}
+
+TEST_F(PlayBarTest, AutoHideWorksAgainAfterAStopInFullScreen) {
+    POINT origin = BarOrigin(bar_);
+    POINT away = {origin.x + 400, origin.y + 200};
+    auto visible = [&] { return (GetWindowLongW(bar_->window, GWL_STYLE) & WS_VISIBLE) != 0; };
+    auto tickAt = [&](POINT cursor) {
+        SetCursorPos(cursor.x, cursor.y);
+        POINT now;
+        GetCursorPos(&now);
+        ASSERT_EQ(now.x, cursor.x) << "the cursor does not move";
+        bar_->autoHideTick();
+    };
+    useEngine(kStatePlaying);
+    AppGlobals.fullScreen = TRUE;
+    SetCursorPos(away.x, away.y);
+    bar_->noteActivity();
+    bar_->lastActivityTick = GetTickCount() - 6000;
+    tickAt(away);
+    ASSERT_FALSE(visible());
+
+    // A stop while the bar is hidden (end of a file, Next): it stays hidden, and the next move shows it.
+    engine_->state = kStateStopped;
+    bar_->reset();
+    EXPECT_NE(bar_->lastActivityTick, 0u);
+    tickAt(away);
+    EXPECT_FALSE(visible());
+    tickAt({away.x + 6, away.y});
+    EXPECT_TRUE(visible());
+
+    // A stop while it shows: five seconds of rest still hide it.
+    bar_->reset();
+    ASSERT_NE(bar_->lastActivityTick, 0u);
+    bar_->lastActivityTick = GetTickCount() - 5200;
+    tickAt({away.x + 6, away.y});
+    EXPECT_FALSE(visible());
+
+    // Outside full screen a stop switches the auto-hide off.
+    AppGlobals.fullScreen = FALSE;
+    bar_->reset();
+    EXPECT_EQ(bar_->lastActivityTick, 0u);
+}
+
+TEST_F(PlayBarTest, LayeredHalfOpaqueWithBlackAsTheColourKey) {
+    COLORREF key = 1;
+    BYTE alpha = 0;
+    DWORD flags = 0;
+    ASSERT_TRUE(GetLayeredWindowAttributes(bar_->window, &key, &alpha, &flags));
+    EXPECT_EQ(key, RGB(0, 0, 0));
+    EXPECT_EQ(alpha, 128);
+    EXPECT_EQ(flags, static_cast<DWORD>(LWA_COLORKEY | LWA_ALPHA));
+}
+
+// A copy of this program whose skin PNGs for the given resources hold bytes that do not decode,
+// loaded as a data file for its resources.
+class BrokenSkinModule {
+  public:
+    explicit BrokenSkinModule(std::initializer_list<int> broken) {
+        wchar_t self[MAX_PATH], temp[MAX_PATH];
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        GetTempPathW(MAX_PATH, temp);
+        path_ = std::wstring(temp) + L"playbar_broken_skin_" + std::to_wstring(GetCurrentProcessId()) + L".exe";
+        if (!CopyFileW(self, path_.c_str(), FALSE))
+            return;
+        HANDLE update = BeginUpdateResourceW(path_.c_str(), FALSE);
+        if (!update)
+            return;
+        static const char kNotAnImage[] = "not a png, only its name";
+        for (int id : broken)
+            UpdateResourceW(update, L"PNG", MAKEINTRESOURCEW(id), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US),
+                            const_cast<char*>(kNotAnImage), sizeof(kNotAnImage));
+        if (!EndUpdateResourceW(update, FALSE))
+            return;
+        module = LoadLibraryExW(path_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    }
+    ~BrokenSkinModule() {
+        if (module)
+            FreeLibrary(module);
+        DeleteFileW(path_.c_str());
+    }
+    HMODULE module = nullptr;
+
+  private:
+    std::wstring path_;
+};
+
+TEST_F(PlayBarTest, SkinPngsThatDoNotDecodeCountAsMissing) {
+    // The real skin: the knobs' widths are there from the start, before anything is drawn or dragged.
+    EXPECT_EQ(bar_->timeKnobWidth, 12);
+    EXPECT_EQ(bar_->volumeKnobWidth, 16);
+
+    BrokenSkinModule broken({IDB_BAR_BKG, IDB_STOP, IDB_TIME_BALL});
+    ASSERT_TRUE(broken.module);
+    HRSRC found = FindResourceW(broken.module, MAKEINTRESOURCEW(IDB_STOP), L"PNG");
+    ASSERT_TRUE(found) << "the broken resource is still there";
+    EXPECT_EQ(LoadSkinImage(broken.module, IDB_STOP), nullptr);
+    Gdiplus::Image* good = LoadSkinImage(broken.module, IDB_PLAY);
+    ASSERT_NE(good, nullptr);
+    EXPECT_EQ(good->GetWidth(), 36u);
+    delete good;
+
+    bar_->destroyWindows();
+    PlayBar::destroyInstance();
+    AppGlobals.instance = broken.module;
+    bar_ = PlayBar::instance();
+    AppGlobals.instance = GetModuleHandleW(nullptr);
+    AppGlobals.playBar = bar_;
+    ASSERT_NE(bar_, nullptr);
+    EXPECT_EQ(bar_->image(IDC_STOP), nullptr);
+    EXPECT_EQ(bar_->barImage, nullptr);
+    EXPECT_EQ(bar_->timeKnob, nullptr);
+    EXPECT_EQ(bar_->timeKnobWidth, 0);
+    EXPECT_EQ(bar_->volumeKnobWidth, 16);
+    ASSERT_TRUE(bar_->create(AppGlobals.instance, main_));
+    SetWindowPos(bar_->window, nullptr, 0, 0, 800, 27, SWP_NOZORDER);
+    // No bar image: 27 high. No Stop image: Stop keeps its template place and Play takes its slot.
+    EXPECT_EQ(bar_->barHeight(), 27);
+    EXPECT_EQ(ControlRect(bar_, IDC_PLAY).left, 1);
+    EXPECT_EQ(ControlRect(bar_, IDC_PAUSE).left, 1);
+    EXPECT_EQ(ControlRect(bar_, IDC_PREV).left, 38);
+    // Without a time knob the whole bar is travel: half of it is played at half the length.
+    FakeEngine* engine = useEngine(kStatePlaying);
+    engine->duration = 60000;
+    bar_->length = 60000;
+    RECT time = ControlRect(bar_, IDC_TIME_BAR);
+    bar_->onMouseDown(MAKELPARAM((time.left + time.right) / 2, time.top + 2));
+    bar_->endDrag();
+    ASSERT_FALSE(engine->seeks.empty());
+    EXPECT_NEAR(static_cast<double>(engine->seeks.back()), 30000.0, 60000.0 / (time.right - time.left));
 }
 
 }  // namespace

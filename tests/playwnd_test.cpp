@@ -11,6 +11,8 @@
 #include "resource.h"
 #include "ui_fixture.h"
 
+#include <shellapi.h>
+
 namespace {
 
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new UiEnvironment);
@@ -491,6 +493,102 @@ TEST_F(PlayWndTest, ShowVideoWindowFromAnotherThreadDoesNotWaitForThisOne) {
     area->showVideoWindow(false);
     PumpMessages();
     EXPECT_FALSE(IsWindowVisible(area->videoWindow));
+}
+
+TEST_F(PlayWndTest, CreditLinkIsAsWideAsItsTextAndItsUnderlineEndsWithIt) {
+    ASSERT_TRUE(IsWindow(area->creditLink));
+    RECT link = rectInHost(area->creditLink);
+    const int width = link.right - link.left, height = link.bottom - link.top;
+    // Drawn by the control itself, its colours asked of the real host (WM_CTLCOLORSTATIC).
+    Canvas canvas(width + 20, height, RGB(0, 0, 0));
+    SetViewportOrgEx(canvas.dc(), 0, 0, nullptr);
+    SendMessageW(area->creditLink, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT | PRF_ERASEBKGND);
+    int lastInk = -1, underlineRow = -1, underlineEnd = -1;
+    for (int y = height - 1; y >= 0 && underlineRow < 0; --y) {
+        int run = 0;
+        for (int x = 0; x < width + 20; ++x)
+            run += canvas.pixel(x, y) == 0xC0C0C0;
+        if (run > width / 2)
+            underlineRow = y;
+    }
+    ASSERT_GE(underlineRow, 0) << "no underline";
+    for (int x = 0; x < width + 20; ++x) {
+        if (canvas.pixel(x, underlineRow) == 0xC0C0C0)
+            underlineEnd = x;
+        for (int y = 0; y < underlineRow; ++y)
+            if (canvas.pixel(x, y) != 0)
+                lastInk = x;
+    }
+    ASSERT_GE(lastInk, 0) << "no text";
+    EXPECT_LT(lastInk, width) << "the text is cut";
+    // The underline ends with the text: at most the last letter's own side bearing further.
+    EXPECT_LE(underlineEnd - lastInk, 2) << "underline " << underlineEnd << ", text " << lastInk << ", control "
+                                         << width;
+    EXPECT_GE(underlineEnd, lastInk);
+}
+
+struct ShellCall {
+    int calls = 0;
+    std::wstring verb, file;
+    INT show = -1;
+};
+ShellCall Opened;
+
+HINSTANCE WINAPI RecordShellOpen(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR, LPCWSTR, INT show) {
+    ++Opened.calls;
+    Opened.verb = verb ? verb : L"";
+    Opened.file = file ? file : L"";
+    Opened.show = show;
+    return reinterpret_cast<HINSTANCE>(42);
+}
+
+TEST_F(PlayWndTest, LinkShowsTheHandAndTakesItsClickAndColoursThroughTheHost) {
+    HWND link = area->creditLink;
+    ASSERT_TRUE(IsWindow(link));
+    // The class: a static control in all but its name and cursor.
+    const HCURSOR hand = LoadCursorW(nullptr, IDC_HAND);
+    WNDCLASSEXW linkClass = {sizeof(linkClass)}, staticClass = {sizeof(staticClass)};
+    ASSERT_TRUE(GetClassInfoExW(AppGlobals.instance, L"HYPERLINK", &linkClass));
+    ASSERT_TRUE(GetClassInfoExW(AppGlobals.instance, L"STATIC", &staticClass));
+    EXPECT_EQ(linkClass.hCursor, hand);
+    EXPECT_EQ(linkClass.lpfnWndProc, staticClass.lpfnWndProc);
+    EXPECT_EQ(linkClass.cbWndExtra, staticClass.cbWndExtra);
+    SetCursor(LoadCursorW(nullptr, IDC_ARROW));
+    SendMessageW(link, WM_SETCURSOR, reinterpret_cast<WPARAM>(link), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(GetCursor(), hand) << "the pointer over the link is the hand";
+
+    // A click reaches the host as STN_CLICKED and opens the address; a click on another static does not.
+    HWND plain = CreateWindowExW(0, L"STATIC", L"plain", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 0, 40, 50, 15, area->host,
+                                 nullptr, nullptr, nullptr);
+    ASSERT_TRUE(plain);
+    HyperlinkShellOpen = RecordShellOpen;
+    Opened = ShellCall();
+    for (HWND target : {plain, link}) {
+        SendMessageW(target, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+        SendMessageW(target, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+    }
+    HyperlinkShellOpen = ShellExecuteW;
+    EXPECT_EQ(Opened.calls, 1);
+    EXPECT_EQ(Opened.verb, L"open");
+    EXPECT_EQ(Opened.file, kCreditAddress);
+    EXPECT_EQ(Opened.show, SW_HIDE);
+
+    // The colours the host gives: grey on nothing for the link, the system's own for any other static.
+    HDC dc = CreateCompatibleDC(nullptr);
+    SetTextColor(dc, RGB(1, 2, 3));
+    SetBkMode(dc, OPAQUE);
+    const LRESULT linkBrush =
+        SendMessageW(area->host, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(link));
+    EXPECT_EQ(reinterpret_cast<HBRUSH>(linkBrush), static_cast<HBRUSH>(GetStockObject(NULL_BRUSH)));
+    EXPECT_EQ(GetTextColor(dc), RGB(192, 192, 192));
+    EXPECT_EQ(GetBkMode(dc), TRANSPARENT);
+    SetTextColor(dc, RGB(1, 2, 3));
+    const LRESULT plainBrush =
+        SendMessageW(area->host, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(plain));
+    EXPECT_NE(reinterpret_cast<HBRUSH>(plainBrush), static_cast<HBRUSH>(GetStockObject(NULL_BRUSH)));
+    EXPECT_NE(GetTextColor(dc), RGB(192, 192, 192));
+    DeleteDC(dc);
+    DestroyWindow(plain);
 }
 
 }  // namespace
