@@ -1,7 +1,7 @@
 // What the player's own user interface costs per call, measured with the program's real modules in a real
 // main window on the X server: the control bar's time update (what each time change of libvlc runs), its
-// two parts (the time column drawn into the back buffer, and the copy of the columns to the layered bar
-// window), the caption update and the whole timer step with no file.
+// parts (the time column drawn into the back buffer, its tiles and its text, and the copy of the columns
+// to the layered bar window), the caption update and the whole timer step with no file.
 // For each: the calling thread's CPU time per call, the wall time per call, and the CPU per call of the
 // processes named in VANTREL_PROFILE_PIDS ("name=pid ..."; the X server and the wineserver), read from
 // their /proc records through Wine's Z: drive. Messages are handled after every call, as the program's
@@ -19,6 +19,7 @@
 #include "MainWnd.h"
 #include "PlayBar.h"
 #include "Startup.h"
+#include "resource.h"
 
 namespace {
 
@@ -143,6 +144,27 @@ int wmain(int argc, wchar_t** argv) {
     Measure("nothing (message handling only)", calls, [](int) {});
     Measure("bar time update (updateTime)", calls, [bar](int) { bar->updateTime(); });
     Measure("  time column into the back buffer", calls, [bar](int) {
+        bar->lock();
+        bar->drawTimeBar(bar->composite.dc);
+        bar->unlock();
+    });
+    // Its pieces: the tiled track over the column's width (one GDI+ draw per tile), the time text with
+    // the bar's font, and the column with half of it played (the fill is tiled too).
+    RECT column = {};
+    bar->controlRect(&column, IDC_TIME_BAR);
+    const int columnWidth = column.right - column.left;
+    Measure("    tiled track only (DrawTiled)", calls, [bar, column, columnWidth](int) {
+        DrawTiled(bar->composite.dc, bar->image(IDC_TIME_BAR), column.left, column.top, columnWidth);
+    });
+    Measure("    time text only (font, DrawTextW)", calls, [bar, column](int) {
+        HGDIOBJ previous = SelectObject(bar->composite.dc, bar->font);
+        RECT strip = {column.left, 0, column.right, column.top};
+        DrawTextW(bar->composite.dc, L"00:01:00 / 00:00:30", -1, &strip, DT_RIGHT | DT_BOTTOM | DT_SINGLELINE);
+        SelectObject(bar->composite.dc, previous);
+    });
+    Measure("  time column, half played", calls, [bar](int) {
+        bar->length = 60000;
+        bar->position = 30000;
         bar->lock();
         bar->drawTimeBar(bar->composite.dc);
         bar->unlock();
