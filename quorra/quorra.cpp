@@ -178,8 +178,12 @@ QUORRA_API BOOL WINAPI quorra_open(InstanceHandle instance, const wchar_t* path)
             return FALSE;
         }
         HWND flash = dialog->m_flash.GetSafeHwnd();
-        PrevFlashWndProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(flash, GWLP_WNDPROC));
-        SetWindowLongPtrA(flash, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FlashSubclassProc));
+        // Read and installed with the wide calls, like the forwarding: a procedure installed with the
+        // ANSI call gets its text messages converted to the ANSI code page, and forwarding those with the
+        // wide call hands the control ANSI bytes as UTF-16 (and even the ANSI forward loses every
+        // character outside the code page).
+        PrevFlashWndProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(flash, GWLP_WNDPROC));
+        SetWindowLongPtrW(flash, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FlashSubclassProc));
 
         // A property the control refuses fails the open, and the half-set-up control is ended, so the
         // instance is back to having none.

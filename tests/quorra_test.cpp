@@ -565,6 +565,21 @@ TEST_F(QuorraControlTest, DoubleClickOnTheMovieReachesTheHostOnce) {
     EXPECT_EQ(dbl[0].lParam, MAKELPARAM(60, 70));
 }
 
+// Every other message passes through the subclass to the control unchanged, text included: a caption
+// set and read back in UTF-16 through the subclassed window must come back as it was sent.
+TEST_F(QuorraControlTest, TextMessagesPassThroughTheSubclassUnchanged) {
+    HWND instance = OpenedInstance(50);
+    ASSERT_NE(instance, nullptr);
+    HWND flash = FlashWindowOf(instance);
+    ASSERT_NE(flash, nullptr);
+    const wchar_t* sent = L"Bl\u00e5 film \u6620\u753b";
+    ASSERT_TRUE(SendMessageW(flash, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(sent)));
+    wchar_t back[64] = {};
+    LRESULT length = SendMessageW(flash, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(back));
+    EXPECT_EQ(std::wstring(back), std::wstring(sent));
+    EXPECT_EQ(length, static_cast<LRESULT>(wcslen(sent)));
+}
+
 TEST_F(QuorraControlTest, AZeroSizedDialogPostsNoResizeAndTheControlFillsItOnceSized) {
     HWND instance = Create();
     ASSERT_NE(instance, nullptr);
