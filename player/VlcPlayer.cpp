@@ -1,6 +1,8 @@
-// The engine on libvlc. Every call is made on the user-interface thread except those that the
-// controller's event handler makes on libvlc's event thread (queries, volume and mute); the only field
-// written after init and open is the length cache, which is atomic for that reason.
+// The engine on libvlc. The owner makes every call on the user-interface thread. libvlc calls the event
+// callback that the owner stores in eventCallback on a thread of its own (on Windows, the thread that
+// raises the event, holding libvlc's locks), and no call of this engine may be made from there: the
+// queries take libvlc's input lock, which stop and open hold while they wait for that very thread. The
+// controller's callback only posts to the main window (PlayLogic.cpp).
 #include "VlcPlayer.h"
 #include <vector>
 
@@ -77,8 +79,8 @@ void VlcPlayer::detachEvents() {
         libvlc_event_detach(eventManager, event, eventCallback, nullptr);
 }
 
-// Releasing the media player waits for an event callback that is running and drops queued ones, so the
-// handler never sees this engine half released.
+// Releasing the media player waits for an event callback that is running and drops those not yet
+// delivered, so the handler never runs after this for this engine.
 void VlcPlayer::release() {
     if (mediaPlayer)
         libvlc_media_player_release(mediaPlayer);

@@ -105,8 +105,24 @@ MediaPlayer* MakeFakeEngine(PlayerType type) {
     return new FakeEngine(type);
 }
 
+// Routes the engine's events to the controller, as the main window does.
 LRESULT CALLBACK TestMainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_ENGINE_EVENT) {
+        if (AppGlobals.playLogic)
+            AppGlobals.playLogic->onEngineEvent(static_cast<int>(wParam), static_cast<MediaTime>(lParam));
+        return 0;
+    }
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+int PumpEngineEvents() {
+    int handled = 0;
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        handled += msg.message == WM_ENGINE_EVENT;
+        DispatchMessageW(&msg);
+    }
+    return handled;
 }
 
 class PlayLogicTest : public ::testing::Test {
@@ -475,23 +491,32 @@ TEST_F(PlayLogicTest, PauseAndStopGiveUpOnAnEngineThatKeepsPlaying) {
     EXPECT_TRUE(logic->isPlaying());
 }
 
-TEST_F(PlayLogicTest, EventsApplyTheVolumeUntilTheTeardownShutsThemOff) {
+// handleProc runs on libvlc's thread, where no engine call may be made: it only posts, and the
+// user-interface thread applies the volume when it handles the message.
+TEST_F(PlayLogicTest, EventsApplyTheVolumeOnTheUserInterfaceThreadUntilTheTeardownShutsThemOff) {
     makeFile(L"a.flv");
     ASSERT_TRUE(openFile(L"a.flv"));
+    PumpEngineEvents();
     logic->volume = 60;
     libvlc_event_t event = {};
     event.type = libvlc_MediaPlayerEndReached;
     handleProc(&event, nullptr);
+    EXPECT_EQ(PumpEngineEvents(), 0);
     EXPECT_EQ(engine()->volumeCalls, 0);
     EXPECT_EQ(logic->getState(), kStatePlaying);
 
     event.type = libvlc_MediaPlayerPlaying;
     handleProc(&event, nullptr);
+    EXPECT_EQ(engine()->volumeCalls, 0) << "the engine was called from the event's thread";
+    EXPECT_EQ(PumpEngineEvents(), 1);
     EXPECT_EQ(engine()->volume, 60);
 
+    // One on its way when the teardown starts changes nothing either.
     logic->volume = 20;
+    handleProc(&event, nullptr);
     logic->closeEvents();
     handleProc(&event, nullptr);
+    EXPECT_EQ(PumpEngineEvents(), 1);
     EXPECT_EQ(engine()->volume, 60);
 }
 
