@@ -65,8 +65,10 @@ void ApplyVolumeTo(MediaPlayer* engine, bool muted, int volume) {
     if (!engine)
         return;
     if (engine->type() == kPlayerVlc) {
+        // The wanted state, not a toggle: libvlc's mute flag may still read as before a change asked for a
+        // moment ago (the sound output applies it later), and a second toggle would undo the first.
         if (engine->isMuted() != muted)
-            engine->toggleMute();
+            engine->setMute(muted);
         if (!muted && engine->getVolume() != volume)
             engine->setVolume(volume);
         return;

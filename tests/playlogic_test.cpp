@@ -76,9 +76,15 @@ class FakeEngine : public MediaPlayer {
     }
     PlayerState getState() override { return state; }
     void setWindow(HWND window) override { this->window = window; }
-    bool isMuted() override { return muted; }
+    // With muteLags, the engine reports its mute flag as it was until the test settles it, as libvlc
+    // does while its sound output has not yet applied a change.
+    bool isMuted() override { return muteLags ? reportedMuted : muted; }
     void toggleMute() override {
         muted = !muted;
+        ++muteCalls;
+    }
+    void setMute(bool on) override {
+        muted = on;
         ++muteCalls;
     }
 
@@ -92,6 +98,8 @@ class FakeEngine : public MediaPlayer {
     MediaTime seekedTo = -1;
     VolumeLevel volume = 100;
     bool muted = false;
+    bool muteLags = false;
+    bool reportedMuted = false;
     int stops = 0;
     int volumeCalls = 0;
     int muteCalls = 0;
@@ -518,6 +526,24 @@ TEST_F(PlayLogicTest, EventsApplyTheVolumeOnTheUserInterfaceThreadUntilTheTeardo
     handleProc(&event, nullptr);
     EXPECT_EQ(PumpEngineEvents(), 1);
     EXPECT_EQ(engine()->volume, 60);
+}
+
+// libvlc may still report the mute flag as it was just after a change was asked for: the timer step and
+// the Playing handling then both see it differ, and must both ask for the wanted state, not toggle.
+TEST_F(PlayLogicTest, MuteIsAppliedAsTheWantedStateEvenWhileTheEngineStillReportsTheOldOne) {
+    makeFile(L"a.flv");
+    ASSERT_TRUE(openFile(L"a.flv"));
+    engine()->muteLags = true;
+    for (bool wanted : {true, false}) {
+        SCOPED_TRACE(wanted ? "muting" : "unmuting");
+        engine()->reportedMuted = !wanted;
+        logic->toggleMute();
+        ASSERT_EQ(logic->isMuted(), wanted);
+        logic->timerProc();
+        logic->onEngineEvent(libvlc_MediaPlayerPlaying, 0);
+        logic->timerProc();
+        EXPECT_EQ(engine()->muted, wanted);
+    }
 }
 
 }  // namespace
