@@ -379,6 +379,9 @@ bool PlayLogic::seek(int direction) {
     if (time == 0)
         return false;
     MediaTime length = player->getLength();
+    // With the length not yet known (0, or libvlc's -1) "at most the length" would jump to the start.
+    if (direction >= 0 && length <= 0)
+        return false;
     MediaTime target;
     if (direction >= 0)
         target = time + kSeekStep < length ? time + kSeekStep : length;

@@ -332,10 +332,17 @@ TEST_F(PlayLogicTest, SeekTargets) {
         bool moved;
         MediaTime target;
     } cases[] = {
-        {kStatePlaying, 3000, 6000, +1, true, 6000}, {kStatePlaying, 3000, 60000, +1, true, 8000},
-        {kStatePaused, 3000, 0, +1, true, 0},        {kStatePlaying, 5000, 60000, -1, true, 0},
-        {kStatePlaying, 4000, 60000, -1, true, 0},   {kStatePlaying, 12000, 60000, -1, true, 7000},
-        {kStatePlaying, 0, 60000, +1, false, -1},    {kStateStopped, 3000, 60000, +1, false, -1},
+        {kStatePlaying, 3000, 6000, +1, true, 6000},
+        {kStatePlaying, 3000, 60000, +1, true, 8000},
+        // An unknown length (0 or libvlc's -1): forward stays put instead of jumping to the start.
+        {kStatePaused, 3000, 0, +1, false, -1},
+        {kStatePlaying, 3000, -1, +1, false, -1},
+        {kStatePlaying, 12000, 0, -1, true, 7000},
+        {kStatePlaying, 5000, 60000, -1, true, 0},
+        {kStatePlaying, 4000, 60000, -1, true, 0},
+        {kStatePlaying, 12000, 60000, -1, true, 7000},
+        {kStatePlaying, 0, 60000, +1, false, -1},
+        {kStateStopped, 3000, 60000, +1, false, -1},
         {kStateOpening, 3000, 60000, -1, false, -1},
     };
     makeFile(L"a.flv");
