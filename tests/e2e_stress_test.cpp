@@ -55,10 +55,12 @@ TEST_F(E2eStressTest, ThreeHundredQuickCommandsLeaveAPlayerThatAnswersPlaysAndCl
         seed = seed * 1103515245u + 12345u;
         UINT command = commands[(seed >> 16) % kinds];
         ASSERT_TRUE(PostMessageW(window, WM_COMMAND, command, 0)) << "command " << i;
-        if (i == kHandOverAt)
+        if (i == kHandOverAt) {
             EXPECT_EQ(HandOver(handed), 0u) << "the second start that hands a file over";
-        if (i % kProbeEvery == 0)
+        }
+        if (i % kProbeEvery == 0) {
             ASSERT_TRUE(AnswersProbe(window)) << "no answer to the probe after " << i << " commands";
+        }
     }
 
     // Still a player: leave full screen, hand it one more file and see it play.
