@@ -189,6 +189,10 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_MAINFRAME_NEWFILE:
             OpenHandedOverFile();
             return 0;
+        case WM_ENGINE_EVENT:
+            if (AppGlobals.playLogic)
+                AppGlobals.playLogic->onEngineEvent(static_cast<int>(wParam), static_cast<MediaTime>(lParam));
+            return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }

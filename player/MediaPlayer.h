@@ -48,7 +48,12 @@ class MediaPlayer {
     virtual bool isMuted() = 0;
     virtual void toggleMute() = 0;
     virtual bool hasVideo() { return true; }
+    // Mutes or unmutes whatever the engine reports now; an engine whose mute takes effect later overrides it.
+    virtual void setMute(bool on) {
+        if (isMuted() != on)
+            toggleMute();
+    }
 
-    // Written by getLength on libvlc's event thread and by stop on the user-interface thread.
+    // Atomic: an engine may be asked for its length on another thread while the owner stops it.
     std::atomic<MediaTime> cachedLength{0};
 };

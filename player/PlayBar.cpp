@@ -1,11 +1,11 @@
 // The control bar: skin, buttons, layout and the dialog procedure. The sliders, the back buffers and the
 // auto-hide are in PlayBarDraw.cpp.
 //
-// Threads: the bar's window belongs to the user-interface thread, but libvlc's event thread calls
-// updateButtons (and updateTime) directly. EnableWindow and ShowWindow on a control of another thread send
-// messages and would wait for the user-interface thread, which may be sitting in PlayLogic's pause/stop
-// polling; so updateButtons on any other thread only posts WM_PLAYBAR_UPDATEBUTTONS and the dialog
-// procedure runs it where the windows live.
+// Threads: the bar's window belongs to the user-interface thread, and libvlc's events reach the bar there
+// (PlayLogic::onEngineEvent). Should updateButtons still be called on another thread, it only posts
+// WM_PLAYBAR_UPDATEBUTTONS and the dialog procedure runs it where the windows live: EnableWindow and
+// ShowWindow on a control of another thread send messages and would wait for the user-interface thread,
+// which may be sitting in PlayLogic's pause/stop polling.
 #include "PlayBar.h"
 
 #include <commctrl.h>

@@ -49,8 +49,7 @@ class PlayBar {
     int placeControl(int id, int x, int direction, int yOffset);
     void placeTimeBar(int x, int width);
     void layout();
-    // Also called from libvlc's event thread: the window changes then reach the bar on the
-    // user-interface thread without waiting for it.
+    // On another thread it only posts itself to the user-interface thread, without waiting for it.
     void updateButtons();
     void showControl(HWND control, bool show, bool enable);
     void drawButton(const DRAWITEMSTRUCT* item);
@@ -72,6 +71,8 @@ class PlayBar {
     void drawTimeBar(HDC dc);
     void drawVolumeBar(HDC dc);
     void updateTime();
+    // The time an engine event brought and the length the controller keeps, instead of asking the engine.
+    void updateTime(MediaTime time, MediaTime total);
     void updateVolume();
     void onMouseDown(LPARAM lParam);
     void onDrag(LPARAM lParam);
@@ -108,6 +109,7 @@ class PlayBar {
 
   private:
     PlayBar();
+    void showTime();
 };
 
 INT_PTR CALLBACK PlayBarDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,9 +1,8 @@
 // The control bar's sliders, back buffers, time text, slider mouse handling and full-screen auto-hide.
 //
-// Threads: updateTime (and through it updateVolume and present) also runs on libvlc's event thread. It
-// draws into `composite` under drawLock and copies to the screen through GetDC of the bar window, which
-// sends no message, so it never waits for the user-interface thread. drawLock is not recursive: every
-// holder lets it go before calling present, which takes it itself.
+// Threads: everything here runs on the user-interface thread; libvlc's events reach updateTime through
+// the main window (PlayLogic::onEngineEvent). drawLock is not recursive: every holder lets it go before
+// calling present, which takes it itself.
 #include "PlayBar.h"
 
 // objidl.h first: WIN32_LEAN_AND_MEAN leaves out the COM types that gdiplus.h needs.
@@ -344,6 +343,22 @@ void PlayBar::updateTime() {
             length = engine ? engine->getLength() : 0;
         }
     }
+    showTime();
+}
+
+// Taken, like the engine's own answers above, only while the engine plays or is paused: an event that
+// was on its way when the file stopped changes nothing.
+void PlayBar::updateTime(MediaTime time, MediaTime total) {
+    PlayLogic* logic = AppGlobals.playLogic;
+    PlayerState state = EngineState(logic ? logic->player : nullptr);
+    if (state == kStatePlaying || state == kStatePaused) {
+        position = time;
+        length = total;
+    }
+    showTime();
+}
+
+void PlayBar::showTime() {
     if (position > length)
         position = length;
     if (position < 0)

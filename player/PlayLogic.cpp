@@ -1,15 +1,24 @@
-// The playback controller. Everything runs on the user-interface thread except handleProc, which the
-// libvlc bridge calls on a thread of its own. The rules that keep that thread safe:
-// - it never waits for the user-interface thread (which may sit in the polling of pause and stop): the
-//   video area shows windows with ShowWindowAsync and the control bar posts its button updates;
-// - it reads the engine pointer once; the pointer is cleared before an engine is released, and
-//   releasing a libvlc media player waits for a callback that is running and drops queued ones, so it
-//   never works with an engine that is being deleted;
-// - closeEvents, at the start of the teardown, shuts the handler off and detaches it (a detach waits
-//   for a running callback), so no late event reaches the video area, the bar or the controller after
-//   they are destroyed.
+// The playback controller. Everything here runs on the user-interface thread except handleProc.
+//
+// libvlc calls handleProc on the thread that raises the event (on Windows, for Playing, Paused,
+// TimeChanged and EndReached: its input thread; for Stopped: the thread inside libvlc_media_player_stop),
+// while that thread holds libvlc's own locks, and libvlc forbids taking the player's input lock from a
+// callback: the engine's getters take it, and stop and set_media hold it while they wait for the raising
+// thread. An engine call from handleProc therefore hangs both threads as soon as the user-interface thread
+// stops or replaces the file at the wrong moment. So handleProc touches nothing but the state record's
+// window handle and an atomic flag: it posts WM_ENGINE_EVENT (the event type and, for TimeChanged, the
+// event's own time) to the main window and returns, never waiting for the user-interface thread (which
+// may sit in the polling of pause and stop). onEngineEvent then does the handler's work on the
+// user-interface thread, where the engine, the video area, the control bar and the playlist live.
+//
+// closeEvents, at the start of the teardown, shuts the handler off and detaches it (a detach waits for a
+// running callback), and onEngineEvent ignores what is still queued after that, so no late event reaches
+// the video area, the bar or the controller after they are destroyed. An event that was posted before the
+// engine or its file changed is handled against the current engine: only the VLC engine raises events,
+// and the time bar takes an event's time only while the engine plays or is paused.
 #include "PlayLogic.h"
 #include <atomic>
+#include <limits>
 #include "AppGlobals.h"
 #include "PlayBar.h"
 #include "PlayWnd.h"
@@ -38,16 +47,6 @@ constexpr ULONGLONG kWaitLimit = 5000;
 
 std::atomic<bool> EventsClosed{false};
 
-template <typename T>
-T* LoadShared(T* const& slot) {
-    return __atomic_load_n(&slot, __ATOMIC_ACQUIRE);
-}
-
-template <typename T>
-void StoreShared(T*& slot, T* value) {
-    __atomic_store_n(&slot, value, __ATOMIC_RELEASE);
-}
-
 int ClampVolume(int level) {
     return level < 0 ? 0 : (level > 100 ? 100 : level);
 }
@@ -62,14 +61,14 @@ bool ProvideVideoWindow(PlayerType type) {
     return wnd && wnd->open(type, AppGlobals.instance);
 }
 
-// Shared by the member functions (user-interface thread) and handleProc (libvlc's thread), which passes
-// the engine it read once.
 void ApplyVolumeTo(MediaPlayer* engine, bool muted, int volume) {
     if (!engine)
         return;
     if (engine->type() == kPlayerVlc) {
+        // The wanted state, not a toggle: libvlc's mute flag may still read as before a change asked for a
+        // moment ago (the sound output applies it later), and a second toggle would undo the first.
         if (engine->isMuted() != muted)
-            engine->toggleMute();
+            engine->setMute(muted);
         if (!muted && engine->getVolume() != volume)
             engine->setVolume(volume);
         return;
@@ -127,39 +126,64 @@ void handleProc(const libvlc_event_t* event, void*) {
     try {
         if (!event || EventsClosed.load())
             return;
-        PlayLogic* logic = LoadShared(AppGlobals.playLogic);
-        PlayBar* bar = LoadShared(AppGlobals.playBar);
-        MediaPlayer* engine = logic ? LoadShared(logic->player) : nullptr;
+        LPARAM time = 0;
         switch (event->type) {
             case libvlc_MediaPlayerPlaying:
-                OutputDebugStringW(L"handleProc: libvlc_MediaPlayerPlaying\n");
-                UpdateVisibilityOf(engine);
-                if (logic)
-                    ApplyVolumeTo(engine, logic->muted, logic->volume);
-                if (bar)
-                    bar->updateButtons();
-                break;
             case libvlc_MediaPlayerPaused:
-                OutputDebugStringW(L"handleProc: libvlc_MediaPlayerPaused\n");
-                if (bar)
-                    bar->updateButtons();
-                break;
             case libvlc_MediaPlayerStopped:
-                OutputDebugStringW(L"handleProc: libvlc_MediaPlayerStopped\n");
-                if (bar)
-                    bar->updateButtons();
                 break;
-            case libvlc_MediaPlayerTimeChanged:
-                UpdateVisibilityOf(engine);
-                if (bar)
-                    bar->updateTime();
+            case libvlc_MediaPlayerTimeChanged: {
+                // A 32-bit LPARAM holds 24 days of milliseconds; a longer time shows as that.
+                libvlc_time_t value = event->u.media_player_time_changed.new_time;
+                constexpr libvlc_time_t kMost = std::numeric_limits<LPARAM>::max();
+                time = static_cast<LPARAM>(value < 0 ? 0 : (value > kMost ? kMost : value));
                 break;
+            }
             default:
                 // The end of the media is found by the timer step (state "ended").
-                break;
+                return;
         }
+        HWND main = __atomic_load_n(&AppGlobals.mainWindow, __ATOMIC_ACQUIRE);
+        if (main)
+            PostMessageW(main, WM_ENGINE_EVENT, static_cast<WPARAM>(event->type), time);
     } catch (...) {
-        // Nothing may unwind into the bridge's thread.
+        // Nothing may unwind into libvlc's thread.
+    }
+}
+
+void PlayLogic::onEngineEvent(int type, MediaTime time) {
+    // Events of an engine that is gone, or of a teardown under way, change nothing.
+    if (EventsClosed.load() || !player || player->type() != kPlayerVlc)
+        return;
+    PlayBar* bar = AppGlobals.playBar;
+    switch (type) {
+        case libvlc_MediaPlayerPlaying:
+            OutputDebugStringW(L"handleProc: libvlc_MediaPlayerPlaying\n");
+            updateVideoVisibility();
+            applyVolume();
+            if (bar)
+                bar->updateButtons();
+            break;
+        case libvlc_MediaPlayerPaused:
+            OutputDebugStringW(L"handleProc: libvlc_MediaPlayerPaused\n");
+            if (bar)
+                bar->updateButtons();
+            break;
+        case libvlc_MediaPlayerStopped:
+            OutputDebugStringW(L"handleProc: libvlc_MediaPlayerStopped\n");
+            if (bar)
+                bar->updateButtons();
+            break;
+        case libvlc_MediaPlayerTimeChanged:
+            updateVideoVisibility();
+            if (bar) {
+                if (knownLength <= 0 && player)
+                    knownLength = player->getLength();
+                bar->updateTime(time, knownLength);
+            }
+            break;
+        default:
+            break;
     }
 }
 
@@ -206,8 +230,8 @@ bool PlayLogic::createMediaPlayer(PlayerType type) {
         if (vlc->eventManager)
             vlc->attachEvents();
     }
-    // Published only once it is complete: handleProc may read it from now on.
-    StoreShared(player, engine);
+    player = engine;
+    knownLength = 0;
     return true;
 }
 
@@ -215,9 +239,9 @@ void PlayLogic::releasePlayer() {
     MediaPlayer* engine = player;
     if (!engine)
         return;
-    // Cleared first, so that an event handled from now on finds no engine rather than one being released.
-    StoreShared(player, static_cast<MediaPlayer*>(nullptr));
+    player = nullptr;
     boundWindow = nullptr;
+    knownLength = 0;
     engine->release();
     delete engine;
 }
@@ -238,6 +262,8 @@ bool PlayLogic::openPath(const wchar_t* path) {
 void PlayLogic::setCurrentPath(const wchar_t* path) {
     currentPath = path ? path : L"";
     currentTitle = FileNameFromPath(currentPath);
+    // Every file change comes here: the time bar must never show the previous file's length.
+    knownLength = 0;
 }
 
 void PlayLogic::play() {
@@ -286,6 +312,7 @@ void PlayLogic::stop() {
         player->stop();
         WaitWhilePlaying(*this);
     }
+    knownLength = 0;
     if (AppGlobals.playBar)
         AppGlobals.playBar->reset();
 }
@@ -352,6 +379,9 @@ bool PlayLogic::seek(int direction) {
     if (time == 0)
         return false;
     MediaTime length = player->getLength();
+    // With the length not yet known (0, or libvlc's -1) "at most the length" would jump to the start.
+    if (direction >= 0 && length <= 0)
+        return false;
     MediaTime target;
     if (direction >= 0)
         target = time + kSeekStep < length ? time + kSeekStep : length;

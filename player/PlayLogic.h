@@ -17,9 +17,13 @@ using EngineFactory = MediaPlayer* (*)(PlayerType type);
 MediaPlayer* MakeDefaultEngine(PlayerType type);
 extern EngineFactory MakeEngine;
 
-// libvlc's event callback; runs on libvlc's event thread.
+// libvlc's event callback; runs on the thread libvlc raises the event on. It only posts
+// WM_ENGINE_EVENT to the main window, which hands it to PlayLogic::onEngineEvent.
 struct libvlc_event_t;
 void handleProc(const libvlc_event_t* event, void* userData);
+
+// wParam: the libvlc event type; lParam: the event's new time for TimeChanged, else 0.
+constexpr UINT WM_ENGINE_EVENT = WM_APP + 0x50;
 
 // The playback controller: owns the engine and the playlist, keeps the user's volume and mute.
 class PlayLogic {
@@ -42,6 +46,8 @@ class PlayLogic {
     void applyVolume();
     bool createMediaPlayer(PlayerType type);
     void updateVideoVisibility();
+    // What handleProc learned, on the user-interface thread.
+    void onEngineEvent(int type, MediaTime time);
     void setCurrentPath(const wchar_t* path);
     bool isPlaying();
 
@@ -73,4 +79,7 @@ class PlayLogic {
 
   private:
     HWND boundWindow = nullptr;  // the video window the engine was last given
+    // The current file's length as last asked on this thread; 0 until known, cleared on every file change
+    // and stop. The time bar shows it with the time each TimeChanged brings.
+    MediaTime knownLength = 0;
 };

@@ -1,6 +1,11 @@
-// The engine on libvlc. Every call is made on the user-interface thread except those that the
-// controller's event handler makes on libvlc's event thread (queries, volume and mute); the only field
-// written after init and open is the length cache, which is atomic for that reason.
+// The engine on libvlc. The owner makes every call on the user-interface thread. libvlc calls the event
+// callback that the owner stores in eventCallback on a thread of its own (on Windows, the thread that
+// raises the event, holding libvlc's locks), and no call of this engine may be made from there: the
+// queries take libvlc's input lock, which stop and open hold while they wait for that very thread. The
+// controller's callback only posts to the main window (PlayLogic.cpp).
+//
+// The length cache is still kept safe for a caller on another thread: a length that libvlc gave for the
+// previous file is never kept once stop or open has run (lengthEpoch).
 #include "VlcPlayer.h"
 #include <vector>
 
@@ -77,8 +82,8 @@ void VlcPlayer::detachEvents() {
         libvlc_event_detach(eventManager, event, eventCallback, nullptr);
 }
 
-// Releasing the media player waits for an event callback that is running and drops queued ones, so the
-// handler never sees this engine half released.
+// Releasing the media player waits for an event callback that is running and drops those not yet
+// delivered, so the handler never runs after this for this engine.
 void VlcPlayer::release() {
     if (mediaPlayer)
         libvlc_media_player_release(mediaPlayer);
@@ -105,6 +110,8 @@ bool VlcPlayer::open(const wchar_t* path) {
     if (!media)
         return false;
     libvlc_media_player_set_media(mediaPlayer, media);
+    // A paused engine is not stopped above, so the file change itself clears the length.
+    forgetLength();
     return true;
 }
 
@@ -126,6 +133,14 @@ void VlcPlayer::pause() {
 void VlcPlayer::stop() {
     if (mediaPlayer)
         libvlc_media_player_stop(mediaPlayer);
+    forgetLength();
+}
+
+// After the libvlc call that changes the file: an answer about the old one that is still on its way is
+// then refused by getLength.
+void VlcPlayer::forgetLength() {
+    std::lock_guard<std::mutex> guard(lengthLock);
+    ++lengthEpoch;
     cachedLength = 0;
 }
 
@@ -134,15 +149,22 @@ MediaTime VlcPlayer::getTime() {
 }
 
 // libvlc knows the length only some time after play; until it answers a positive value it is asked
-// again on every call. stop clears the cache, so each newly opened file is asked afresh.
+// again on every call. stop and open clear the cache, so each newly opened file is asked afresh.
 MediaTime VlcPlayer::getLength() {
     if (!mediaPlayer)
         return 0;
-    MediaTime cached = cachedLength;
-    if (cached > 0)
-        return cached;
+    unsigned epoch;
+    {
+        std::lock_guard<std::mutex> guard(lengthLock);
+        MediaTime cached = cachedLength;
+        if (cached > 0)
+            return cached;
+        epoch = lengthEpoch;
+    }
     MediaTime length = libvlc_media_player_get_length(mediaPlayer);
-    cachedLength = length;
+    std::lock_guard<std::mutex> guard(lengthLock);
+    if (epoch == lengthEpoch)
+        cachedLength = length;
     return length;
 }
 
@@ -175,6 +197,11 @@ bool VlcPlayer::isMuted() {
 void VlcPlayer::toggleMute() {
     if (mediaPlayer)
         libvlc_audio_set_mute(mediaPlayer, isMuted() ? 0 : 1);
+}
+
+void VlcPlayer::setMute(bool on) {
+    if (mediaPlayer)
+        libvlc_audio_set_mute(mediaPlayer, on ? 1 : 0);
 }
 
 bool VlcPlayer::hasVideo() {

@@ -1,4 +1,5 @@
 #pragma once
+#include <mutex>
 #include <string>
 #include <vlc/vlc.h>
 #include "MediaPlayer.h"
@@ -27,6 +28,7 @@ class VlcPlayer : public MediaPlayer {
     bool isMuted() override;
     void toggleMute() override;
     bool hasVideo() override;
+    void setMute(bool on) override;
 
     void attachEvents();
     // Takes the handler off the five events; returns only when no call of it is running.
@@ -38,4 +40,12 @@ class VlcPlayer : public MediaPlayer {
     libvlc_media_t* media = nullptr;
     libvlc_event_manager_t* eventManager = nullptr;
     libvlc_callback_t eventCallback = nullptr;
+
+  private:
+    void forgetLength();
+
+    // Guards the length cache against an answer about the previous file: each file change and stop
+    // counts up, and a length asked before one is not kept after it.
+    std::mutex lengthLock;
+    unsigned lengthEpoch = 0;
 };

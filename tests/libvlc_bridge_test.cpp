@@ -508,6 +508,38 @@ TEST(LibvlcBridge, DetachStopsDeliveryEvenFromInsideACallback) {
     EXPECT_TRUE(never.Events().empty());
 }
 
+// As on Windows, the thread that raises an event is busy in the callback until it returns: libvlc's input
+// thread, held by a TimeChanged callback, moves the playback time no further.
+TEST(LibvlcBridge, TheRaisingThreadWaitsUntilTheCallbackReturns) {
+    struct Holder {
+        HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        std::atomic<int> calls{0};
+        static void Callback(const libvlc_event_t*, void* data) {
+            auto* self = static_cast<Holder*>(data);
+            if (self->calls++ == 0) {
+                SetEvent(self->held);
+                WaitForSingleObject(self->release, 10000);
+            }
+        }
+    } holder;
+    Vlc vlc(true);
+    ASSERT_TRUE(vlc.Open(MediaPath(L"long.flv")));
+    libvlc_event_manager_t* events = libvlc_media_player_event_manager(vlc.player);
+    ASSERT_EQ(libvlc_event_attach(events, libvlc_MediaPlayerTimeChanged, &Holder::Callback, &holder), 0);
+    libvlc_media_player_play(vlc.player);
+    ASSERT_TRUE(WaitUntil([&] { return WaitForSingleObject(holder.held, 0) == WAIT_OBJECT_0; }));
+
+    libvlc_time_t held_at = libvlc_media_player_get_time(vlc.player);
+    auto moved = [&] { return libvlc_media_player_get_time(vlc.player) > held_at + 500; };
+    EXPECT_FALSE(WaitUntil(moved, 1500)) << "the playback went on while the callback held the raising thread";
+    EXPECT_EQ(holder.calls, 1);
+    SetEvent(holder.release);
+    EXPECT_TRUE(WaitUntil(moved));
+    EXPECT_TRUE(WaitUntil([&] { return holder.calls > 3; }));
+    libvlc_media_player_stop(vlc.player);
+}
+
 // Releasing players again and again while they play, paint and raise events: no crash, and no callback
 // of a player after its release returned.
 TEST(LibvlcBridge, ReleasingPlayingPlayersFiftyTimes) {

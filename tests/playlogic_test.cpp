@@ -76,9 +76,15 @@ class FakeEngine : public MediaPlayer {
     }
     PlayerState getState() override { return state; }
     void setWindow(HWND window) override { this->window = window; }
-    bool isMuted() override { return muted; }
+    // With muteLags, the engine reports its mute flag as it was until the test settles it, as libvlc
+    // does while its sound output has not yet applied a change.
+    bool isMuted() override { return muteLags ? reportedMuted : muted; }
     void toggleMute() override {
         muted = !muted;
+        ++muteCalls;
+    }
+    void setMute(bool on) override {
+        muted = on;
         ++muteCalls;
     }
 
@@ -92,6 +98,8 @@ class FakeEngine : public MediaPlayer {
     MediaTime seekedTo = -1;
     VolumeLevel volume = 100;
     bool muted = false;
+    bool muteLags = false;
+    bool reportedMuted = false;
     int stops = 0;
     int volumeCalls = 0;
     int muteCalls = 0;
@@ -105,8 +113,24 @@ MediaPlayer* MakeFakeEngine(PlayerType type) {
     return new FakeEngine(type);
 }
 
+// Routes the engine's events to the controller, as the main window does.
 LRESULT CALLBACK TestMainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_ENGINE_EVENT) {
+        if (AppGlobals.playLogic)
+            AppGlobals.playLogic->onEngineEvent(static_cast<int>(wParam), static_cast<MediaTime>(lParam));
+        return 0;
+    }
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+int PumpEngineEvents() {
+    int handled = 0;
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        handled += msg.message == WM_ENGINE_EVENT;
+        DispatchMessageW(&msg);
+    }
+    return handled;
 }
 
 class PlayLogicTest : public ::testing::Test {
@@ -308,10 +332,17 @@ TEST_F(PlayLogicTest, SeekTargets) {
         bool moved;
         MediaTime target;
     } cases[] = {
-        {kStatePlaying, 3000, 6000, +1, true, 6000}, {kStatePlaying, 3000, 60000, +1, true, 8000},
-        {kStatePaused, 3000, 0, +1, true, 0},        {kStatePlaying, 5000, 60000, -1, true, 0},
-        {kStatePlaying, 4000, 60000, -1, true, 0},   {kStatePlaying, 12000, 60000, -1, true, 7000},
-        {kStatePlaying, 0, 60000, +1, false, -1},    {kStateStopped, 3000, 60000, +1, false, -1},
+        {kStatePlaying, 3000, 6000, +1, true, 6000},
+        {kStatePlaying, 3000, 60000, +1, true, 8000},
+        // An unknown length (0 or libvlc's -1): forward stays put instead of jumping to the start.
+        {kStatePaused, 3000, 0, +1, false, -1},
+        {kStatePlaying, 3000, -1, +1, false, -1},
+        {kStatePlaying, 12000, 0, -1, true, 7000},
+        {kStatePlaying, 5000, 60000, -1, true, 0},
+        {kStatePlaying, 4000, 60000, -1, true, 0},
+        {kStatePlaying, 12000, 60000, -1, true, 7000},
+        {kStatePlaying, 0, 60000, +1, false, -1},
+        {kStateStopped, 3000, 60000, +1, false, -1},
         {kStateOpening, 3000, 60000, -1, false, -1},
     };
     makeFile(L"a.flv");
@@ -475,24 +506,51 @@ TEST_F(PlayLogicTest, PauseAndStopGiveUpOnAnEngineThatKeepsPlaying) {
     EXPECT_TRUE(logic->isPlaying());
 }
 
-TEST_F(PlayLogicTest, EventsApplyTheVolumeUntilTheTeardownShutsThemOff) {
+// handleProc runs on libvlc's thread, where no engine call may be made: it only posts, and the
+// user-interface thread applies the volume when it handles the message.
+TEST_F(PlayLogicTest, EventsApplyTheVolumeOnTheUserInterfaceThreadUntilTheTeardownShutsThemOff) {
     makeFile(L"a.flv");
     ASSERT_TRUE(openFile(L"a.flv"));
+    PumpEngineEvents();
     logic->volume = 60;
     libvlc_event_t event = {};
     event.type = libvlc_MediaPlayerEndReached;
     handleProc(&event, nullptr);
+    EXPECT_EQ(PumpEngineEvents(), 0);
     EXPECT_EQ(engine()->volumeCalls, 0);
     EXPECT_EQ(logic->getState(), kStatePlaying);
 
     event.type = libvlc_MediaPlayerPlaying;
     handleProc(&event, nullptr);
+    EXPECT_EQ(engine()->volumeCalls, 0) << "the engine was called from the event's thread";
+    EXPECT_EQ(PumpEngineEvents(), 1);
     EXPECT_EQ(engine()->volume, 60);
 
+    // One on its way when the teardown starts changes nothing either.
     logic->volume = 20;
+    handleProc(&event, nullptr);
     logic->closeEvents();
     handleProc(&event, nullptr);
+    EXPECT_EQ(PumpEngineEvents(), 1);
     EXPECT_EQ(engine()->volume, 60);
+}
+
+// libvlc may still report the mute flag as it was just after a change was asked for: the timer step and
+// the Playing handling then both see it differ, and must both ask for the wanted state, not toggle.
+TEST_F(PlayLogicTest, MuteIsAppliedAsTheWantedStateEvenWhileTheEngineStillReportsTheOldOne) {
+    makeFile(L"a.flv");
+    ASSERT_TRUE(openFile(L"a.flv"));
+    engine()->muteLags = true;
+    for (bool wanted : {true, false}) {
+        SCOPED_TRACE(wanted ? "muting" : "unmuting");
+        engine()->reportedMuted = !wanted;
+        logic->toggleMute();
+        ASSERT_EQ(logic->isMuted(), wanted);
+        logic->timerProc();
+        logic->onEngineEvent(libvlc_MediaPlayerPlaying, 0);
+        logic->timerProc();
+        EXPECT_EQ(engine()->muted, wanted);
+    }
 }
 
 }  // namespace

@@ -2,11 +2,19 @@
 // in <bin>\..\media and a real window to draw into.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <atomic>
 #include <functional>
 #include <string>
 #include "VlcPlayer.h"
 
 namespace {
+
+// Counts libvlc's Stopped events: the bridge raises them inside libvlc_media_player_stop, as libvlc does.
+std::atomic<int> StoppedEvents{0};
+void CountStopped(const libvlc_event_t* event, void*) {
+    if (event->type == libvlc_MediaPlayerStopped)
+        ++StoppedEvents;
+}
 
 std::wstring MediaFolder() {
     wchar_t path[MAX_PATH];
@@ -112,21 +120,30 @@ TEST_F(VlcPlayerTest, TheLengthIsCachedOnlyOnceKnown) {
     EXPECT_EQ(engine.cachedLength, 0);
 }
 
-// open stops a playing engine (which clears the length cache); a paused one is not stopped.
-TEST_F(VlcPlayerTest, OpenStopsOnlyWhilePlaying) {
+// open stops a playing engine; a paused one is not stopped. Either way the new file's length is asked
+// afresh: a file change never keeps the old length.
+TEST_F(VlcPlayerTest, OpenStopsOnlyWhilePlayingAndNeverKeepsTheOldLength) {
     initAndOpen(MediaFolder() + L"h263.flv");
+    engine.eventCallback = CountStopped;
+    engine.attachEvents();
     playUntilTimeMoves();
+    ASSERT_TRUE(WaitFor([&] { return engine.getLength() > 0; }));
+    EXPECT_NEAR(static_cast<double>(engine.getLength()), 5000.0, 500.0);
     engine.pause();
     ASSERT_TRUE(WaitFor([&] { return engine.getState() == kStatePaused; }));
-    engine.cachedLength = 1234;
-    ASSERT_TRUE(engine.open((MediaFolder() + L"h264.flv").c_str()));
-    EXPECT_EQ(engine.cachedLength, 1234);
-
+    StoppedEvents = 0;
+    ASSERT_TRUE(engine.open((MediaFolder() + L"long.flv").c_str()));
+    EXPECT_EQ(StoppedEvents, 0);
+    EXPECT_EQ(engine.cachedLength, 0);
     playUntilTimeMoves();
-    engine.cachedLength = 1234;
+    ASSERT_TRUE(WaitFor([&] { return engine.getLength() > 0; }));
+    EXPECT_NEAR(static_cast<double>(engine.getLength()), 60000.0, 1000.0);
+
     ASSERT_TRUE(engine.open((MediaFolder() + L"h263.flv").c_str()));
+    EXPECT_EQ(StoppedEvents, 1);
     EXPECT_EQ(engine.cachedLength, 0);
     EXPECT_FALSE(engine.isPlaying());
+    engine.detachEvents();
 }
 
 TEST_F(VlcPlayerTest, ToggleMuteTwiceLeavesTheMuteAsItWas) {
@@ -139,6 +156,17 @@ TEST_F(VlcPlayerTest, ToggleMuteTwiceLeavesTheMuteAsItWas) {
     EXPECT_TRUE(WaitFor([&] { return engine.isMuted() == before; }));
     EXPECT_TRUE(engine.setVolume(40));
     EXPECT_TRUE(WaitFor([&] { return engine.getVolume() == 40; }));
+}
+
+// setMute asks for a state: asking twice for the same one leaves it so.
+TEST_F(VlcPlayerTest, SetMuteTwiceKeepsTheWantedState) {
+    initAndOpen(MediaFolder() + L"h263.flv");
+    playUntilTimeMoves();
+    for (bool wanted : {true, false}) {
+        engine.setMute(wanted);
+        engine.setMute(wanted);
+        EXPECT_TRUE(WaitFor([&] { return engine.isMuted() == wanted; })) << wanted;
+    }
 }
 
 // A deep folder of CJK names: the path is far below MAX_PATH in UTF-16 but needs well over 260 bytes

@@ -4,7 +4,9 @@
 // of its own, which are not Wine threads: any Win32 call or any Windows code run from them ends the process.
 // So everything that libvlc calls (event trampoline, vmem and amem callbacks) only touches memory under
 // pthread locks; two kinds of Wine thread made with CreateThread do the Windows-side work:
-//   - one event dispatcher for the process, which calls the program's event callbacks in order;
+//   - one event dispatcher for the process, which calls the program's event callbacks in order while the
+//     thread that raised each event waits for it, as libvlc's own thread would be busy in the callback on
+//     Windows (events.c);
 //   - one painter per player bound to a window, which draws the frames that vmem delivered.
 #pragma once
 

@@ -1,11 +1,31 @@
-// libvlc events for Windows code. libvlc raises them on its own threads, where no Win32 call may be made;
-// a trampoline copies each event into a queue and one dispatcher thread (a Wine thread) calls the program's
-// callbacks in the order the events came. As with libvlc on Windows, callbacks run on a thread that is not
-// the program's user-interface thread and may post to its windows.
+// libvlc events for Windows code, raised the way libvlc 3 raises them on Windows.
+//
+// There, libvlc calls an event callback synchronously on the thread that raises the event (the input
+// thread for Playing, Paused, TimeChanged and EndReached; the caller of stop for Stopped), while that
+// thread holds libvlc's locks as they then are: the event manager's lock always, and for the input
+// thread's events the player's callback bookkeeping, which stop and set_media wait on while they hold the
+// player's input lock. A callback that calls a getter (get_time, get_length, video_get_track_count...,
+// which take the input lock) while another thread stops the player therefore hangs both threads for good.
+//
+// Here libvlc raises events on Linux threads, where no Win32 call and no Windows code may run. So the
+// trampoline hands each event to one dispatcher thread (a Wine thread) and, by default, waits until the
+// program's callback has returned there: the raising thread is held exactly as long as on Windows, with
+// the same locks held, so the same deadlocks happen. Callbacks run in the order the events came.
+//
+// With VANTREL_VLC_EVENTS=queued in the Windows environment when the first callback is attached, the
+// trampoline only queues the event and returns (the bridge's old behaviour, kinder than Windows: kept to
+// compare the two, used by nothing else).
 //
 // Detach and player release must not return while a callback of theirs still runs (the program frees what
-// the callback uses right after), and must drop the events of theirs that are still queued. Both wait on
-// the dispatcher unless they are called by a callback on the dispatcher itself.
+// the callback uses right after), and must drop the events of theirs not yet delivered (their raising
+// threads then go on at once). Both wait on the dispatcher unless they are called by a callback on the
+// dispatcher itself.
+//
+// A callback that detaches a registration (itself, typically) stops its delivery at once; the native
+// listener stays attached, harmless, until the player is released: the native detach takes the event
+// manager's lock, which the raising thread holds while it waits for this very callback. libvlc on Windows
+// lets a callback attach too (its lock is recursive and the callback runs on the raising thread); here an
+// attach from inside a callback is refused, since the program never does it.
 #include <stddef.h>
 #include <stdlib.h>
 #include <string.h>
@@ -25,70 +45,146 @@ struct bridge_registration {
     libvlc_event_type_t type;
     windows_callback callback;
     void* data;
+    int detached;  // under event_lock: no more deliveries; freed with the player (see above)
 };
 
-struct queued_event {
-    struct queued_event* next;
+struct pending_event {
+    struct pending_event* next;
     struct bridge_registration* registration;
     libvlc_event_t event;
-    char* text;  // the copy of the event's string, which dies when the native call returns
+    char* text;  // queued mode: the copy of the event's string, which dies when the native call returns
+    int held;    // strict mode: the raising thread waits on the stack for `done`
+    int done;
 };
 
 static pthread_mutex_t event_lock = PTHREAD_MUTEX_INITIALIZER;
 static pthread_cond_t event_queued = PTHREAD_COND_INITIALIZER;
-static pthread_cond_t callback_done = PTHREAD_COND_INITIALIZER;
-static struct queued_event* queue_head;
-static struct queued_event* queue_tail;
+static pthread_cond_t event_done = PTHREAD_COND_INITIALIZER;  // a callback returned or an event was dropped
+static struct pending_event* queue_head;
+static struct pending_event* queue_tail;
 static struct bridge_registration* running;  // whose callback the dispatcher is in, or NULL
-static DWORD dispatcher_id;
 static HANDLE dispatcher;
+static int queued_mode;
+// The dispatcher as a pthread, so that libvlc's threads can tell it apart without a Win32 call (a
+// __thread variable of this library is not reliable on Wine's threads).
+static pthread_t dispatcher_thread;
+static int dispatcher_running;
 
-// Runs on libvlc's threads: memory and pthreads only.
-static void on_native_event(const libvlc_event_t* event, void* data) {
-    struct bridge_registration* registration = data;
-    struct queued_event* item = calloc(1, sizeof(*item));
-    if (!item)
-        return;
-    item->registration = registration;
-    item->event = *event;
+static int on_dispatcher(void) {
+    return __atomic_load_n(&dispatcher_running, __ATOMIC_ACQUIRE) && pthread_equal(pthread_self(), dispatcher_thread);
+}
+
+static void map_object(libvlc_event_t* copy, const libvlc_event_t* event, struct bridge_registration* registration) {
+    *copy = *event;
     if (event->p_obj == registration->player->native)
-        item->event.p_obj = registration->player;
+        copy->p_obj = registration->player;
+}
+
+// Queued mode only: the strings of the event die when the native call returns.
+static void copy_text(struct pending_event* item) {
+    libvlc_event_t* event = &item->event;
     const char* text = NULL;
     if (event->type == libvlc_MediaPlayerSnapshotTaken)
         text = event->u.media_player_snapshot_taken.psz_filename;
     else if (event->type == libvlc_MediaPlayerAudioDevice)
         text = event->u.media_player_audio_device.device;
-    if (text) {
-        item->text = strdup(text);
-        if (event->type == libvlc_MediaPlayerSnapshotTaken)
-            item->event.u.media_player_snapshot_taken.psz_filename = item->text;
-        else
-            item->event.u.media_player_audio_device.device = item->text;
-    }
-
-    pthread_mutex_lock(&event_lock);
-    if (registration->player->closing) {
-        pthread_mutex_unlock(&event_lock);
-        free(item->text);
-        free(item);
+    if (!text)
         return;
-    }
+    item->text = strdup(text);
+    if (event->type == libvlc_MediaPlayerSnapshotTaken)
+        event->u.media_player_snapshot_taken.psz_filename = item->text;
+    else
+        event->u.media_player_audio_device.device = item->text;
+}
+
+// Called with event_lock held.
+static void enqueue(struct pending_event* item) {
     if (queue_tail)
         queue_tail->next = item;
     else
         queue_head = item;
     queue_tail = item;
     pthread_cond_signal(&event_queued);
+}
+
+// Runs on the thread that raises the event: one of libvlc's (memory and pthreads only), or a Wine thread
+// of the program inside a libvlc call (stop raises Stopped), or the dispatcher itself when a callback's
+// libvlc call raises an event. libvlc holds the event manager's lock around this call.
+static void on_native_event(const libvlc_event_t* event, void* data) {
+    struct bridge_registration* registration = data;
+
+    if (on_dispatcher()) {
+        // Raised by a callback's own libvlc call: on Windows the nested callback runs on that same thread,
+        // inside the outer one; waiting for the dispatcher here would wait for itself.
+        pthread_mutex_lock(&event_lock);
+        int live = !registration->detached && !registration->player->closing;
+        pthread_mutex_unlock(&event_lock);
+        if (live) {
+            libvlc_event_t copy;
+            map_object(&copy, event, registration);
+            registration->callback(&copy, registration->data);
+        }
+        return;
+    }
+
+    pthread_mutex_lock(&event_lock);
+    if (registration->detached || registration->player->closing) {
+        pthread_mutex_unlock(&event_lock);
+        return;
+    }
+    if (queued_mode) {
+        pthread_mutex_unlock(&event_lock);
+        struct pending_event* item = calloc(1, sizeof(*item));
+        if (!item)
+            return;
+        item->registration = registration;
+        map_object(&item->event, event, registration);
+        copy_text(item);
+        pthread_mutex_lock(&event_lock);
+        if (registration->detached || registration->player->closing) {
+            pthread_mutex_unlock(&event_lock);
+            free(item->text);
+            free(item);
+            return;
+        }
+        enqueue(item);
+        pthread_mutex_unlock(&event_lock);
+        return;
+    }
+
+    // Strict: the event's strings stay valid while this thread waits, so nothing is copied.
+    struct pending_event item;
+    memset(&item, 0, sizeof(item));
+    item.registration = registration;
+    item.held = 1;
+    map_object(&item.event, event, registration);
+    enqueue(&item);
+    while (!item.done)
+        pthread_cond_wait(&event_done, &event_lock);
     pthread_mutex_unlock(&event_lock);
+}
+
+// Called with event_lock held: a delivered or dropped event is finished; a held one lets its raising
+// thread go on (and then lives no longer), a queued one is freed.
+static void finish(struct pending_event* item) {
+    if (item->held) {
+        item->done = 1;
+        pthread_cond_broadcast(&event_done);
+    } else {
+        free(item->text);
+        free(item);
+    }
 }
 
 static DWORD WINAPI dispatcher_main(void* unused) {
     (void)unused;
     pthread_mutex_lock(&event_lock);
+    dispatcher_thread = pthread_self();
+    __atomic_store_n(&dispatcher_running, 1, __ATOMIC_RELEASE);
     for (;;) {
         while (!queue_head)
             pthread_cond_wait(&event_queued, &event_lock);
-        struct queued_event* item = queue_head;
+        struct pending_event* item = queue_head;
         queue_head = item->next;
         if (!queue_head)
             queue_tail = NULL;
@@ -99,50 +195,55 @@ static DWORD WINAPI dispatcher_main(void* unused) {
 
         callback(&item->event, data);
 
-        free(item->text);
-        free(item);
         pthread_mutex_lock(&event_lock);
         running = NULL;
-        pthread_cond_broadcast(&callback_done);
+        finish(item);
+        pthread_cond_broadcast(&event_done);
     }
     return 0;
 }
 
-// Called with event_lock held.
+static int wants_queued(void) {
+    char value[16];
+    DWORD n = GetEnvironmentVariableA("VANTREL_VLC_EVENTS", value, sizeof(value));
+    return n > 0 && n < sizeof(value) && lstrcmpiA(value, "queued") == 0;
+}
+
+// Called with event_lock held, on a Wine thread.
 static int start_dispatcher(void) {
     if (dispatcher)
         return 1;
-    dispatcher = CreateThread(NULL, 0, dispatcher_main, NULL, 0, &dispatcher_id);
+    queued_mode = wants_queued();
+    dispatcher = CreateThread(NULL, 0, dispatcher_main, NULL, 0, NULL);
     return dispatcher != NULL;
 }
 
-// Called with event_lock held: drops the queued events that match and waits for a running callback that
-// matches. A callback that detaches or releases from the dispatcher must not wait for itself.
+// Called with event_lock held: drops the undelivered events that match and waits for a running callback
+// that matches. A callback that detaches or releases from the dispatcher must not wait for itself.
 static void drop_and_wait(struct bridge_player* player, struct bridge_registration* registration) {
-    struct queued_event** link = &queue_head;
+    struct pending_event** link = &queue_head;
     queue_tail = NULL;
     while (*link) {
-        struct queued_event* item = *link;
+        struct pending_event* item = *link;
         if (registration ? item->registration == registration : item->registration->player == player) {
             *link = item->next;
-            free(item->text);
-            free(item);
+            finish(item);
         } else {
             queue_tail = item;
             link = &item->next;
         }
     }
-    if (GetCurrentThreadId() == dispatcher_id)
+    if (on_dispatcher())
         return;
     while (running && (registration ? running == registration : running->player == player))
-        pthread_cond_wait(&callback_done, &event_lock);
+        pthread_cond_wait(&event_done, &event_lock);
 }
 
 int CDECL bridge_event_attach(struct bridge_event_manager* manager,
                               libvlc_event_type_t type,
                               windows_callback callback,
                               void* data) {
-    if (!manager || !callback)
+    if (!manager || !callback || on_dispatcher())
         return -1;
     struct bridge_registration* registration = calloc(1, sizeof(*registration));
     if (!registration)
@@ -181,28 +282,33 @@ void CDECL bridge_event_detach(struct bridge_event_manager* manager,
                                void* data) {
     if (!manager)
         return;
-    // The oldest matching registration goes, as in libvlc; the list holds the newest first.
+    // The oldest live matching registration goes, as in libvlc; the list holds the newest first.
     pthread_mutex_lock(&event_lock);
     struct bridge_registration** found = NULL;
     for (struct bridge_registration** link = &manager->player->registrations; *link; link = &(*link)->next) {
         struct bridge_registration* r = *link;
-        if (r->type == type && r->callback == callback && r->data == data)
+        if (!r->detached && r->type == type && r->callback == callback && r->data == data)
             found = link;
     }
     struct bridge_registration* registration = found ? *found : NULL;
-    if (registration)
-        *found = registration->next;
-    pthread_mutex_unlock(&event_lock);
-    if (!registration)
+    if (!registration) {
+        pthread_mutex_unlock(&event_lock);
         return;
-
-    // libvlc holds its event lock while it calls the trampoline, so once this returns no thread of libvlc
-    // can queue another event for the registration.
-    libvlc_event_detach(manager->native, type, on_native_event, registration);
-
-    pthread_mutex_lock(&event_lock);
+    }
+    registration->detached = 1;
     drop_and_wait(NULL, registration);
+    if (on_dispatcher()) {
+        // Stays in the player's list (freed with the player), natively attached but silent.
+        pthread_mutex_unlock(&event_lock);
+        return;
+    }
+    *found = registration->next;
     pthread_mutex_unlock(&event_lock);
+
+    // Takes the event manager's lock: a thread raising an event of another registration of this player
+    // holds it until the dispatcher has run that callback, which it is free to do. Once this returns no
+    // libvlc thread is inside the trampoline for this registration.
+    libvlc_event_detach(manager->native, type, on_native_event, registration);
     free(registration);
 }
 
