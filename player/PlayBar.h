@@ -101,9 +101,8 @@ class PlayBar {
     HANDLE drawLock = nullptr;
     HWND tooltip = nullptr;
     HFONT font = nullptr;
-    // The knobs' widths, read once when the skin is loaded: a GDI+ image is not for use on two threads
-    // at once, and the event thread draws with these while the user-interface thread drags. 0 without
-    // a knob.
+    // The knobs' widths, read once when the skin is loaded, so drawing never asks the GDI+ images again
+    // (an image that is busy answers 0). 0 without a knob.
     int timeKnobWidth = 0;
     int volumeKnobWidth = 0;
 

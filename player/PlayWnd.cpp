@@ -4,8 +4,8 @@
 //
 // Double-clicks and right-clicks reach us three ways: on the black host itself, on the VLC picture
 // (dialog 170, because libvlc's own mouse handling is off) and from the SWF library, which posts them to
-// its parent, the host. All of it runs on the user-interface thread except showVideoWindow, which the
-// VLC engine's events call from libvlc's thread.
+// its parent, the host. All of it runs on the user-interface thread; the VLC engine's events reach
+// showVideoWindow through a message the controller posts to the main window.
 #include "PlayWnd.h"
 
 #include <objidl.h>
@@ -195,8 +195,7 @@ void PlayWnd::autoHideCursor() {
 }
 
 void PlayWnd::showVideoWindow(bool show) {
-    // libvlc's thread calls this while the user-interface thread may sit in PlayLogic's pause or stop
-    // polling: ShowWindowAsync posts the change instead of sending it.
+    // ShowWindowAsync: the change never waits on the window's thread, whoever calls.
     HWND window = videoWindow;
     if (window && IsWindow(window))
         ShowWindowAsync(window, show ? SW_SHOW : SW_HIDE);

@@ -22,7 +22,7 @@ class PlayWnd {
     void layout();
     void paint(HDC dc, bool videoSurface);
     void autoHideCursor();
-    // Also called from libvlc's event thread: never waits for the user-interface thread.
+    // Never waits for the video window's thread.
     void showVideoWindow(bool show);
     void destroyVideoWindow();
     void destroyWindows();
