@@ -218,7 +218,7 @@ static_assert(sizeof(GdiHandleEntry) == 24, "64-bit layout of a GDI handle entry
 constexpr DWORD kGdiTableEntries = 0x10000;
 constexpr size_t kPebGdiTableOffset = 0xF8;  // 64-bit process environment block
 
-bool CountGdiObjects(HANDLE process, DWORD& count) {
+bool CountGdiObjects(HANDLE process, DWORD& count, DWORD (&byType)[32]) {
     using QueryProcess = LONG(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
     auto query = reinterpret_cast<QueryProcess>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
@@ -236,10 +236,51 @@ bool CountGdiObjects(HANDLE process, DWORD& count) {
                            entries.size() * sizeof(GdiHandleEntry), &read))
         return false;
     count = 0;
+    for (DWORD& n : byType)
+        n = 0;
     for (const GdiHandleEntry& entry : entries)
-        if (entry.type != 0)
+        if (entry.type != 0) {
             count++;
+            byType[entry.type & 0x1F]++;
+        }
     return true;
+}
+
+// The process list's handle count is the size of the process's handle table here (it moves in steps of
+// a power of two); the system's handle list names every open handle with its process.
+struct HandleEntry {
+    void* object;
+    ULONG_PTR process;
+    ULONG_PTR handle;
+    ULONG access;
+    USHORT creatorIndex;
+    USHORT typeIndex;
+    ULONG attributes;
+    ULONG reserved;
+};
+struct HandleList {
+    ULONG_PTR count;
+    ULONG_PTR reserved;
+    HandleEntry handles[1];
+};
+constexpr int kSystemExtendedHandleInformation = 64;
+
+template <typename Query>
+void CountKernelHandles(Query query, DWORD pid, DWORD& count) {
+    std::vector<BYTE> list(1 << 20);
+    ULONG size = 0;
+    LONG status;
+    while ((status = query(static_cast<SYSTEM_INFORMATION_CLASS>(kSystemExtendedHandleInformation), list.data(),
+                           static_cast<ULONG>(list.size()), &size)) == static_cast<LONG>(0xC0000004))
+        list.resize(list.size() * 2);
+    if (status != 0)
+        return;
+    const auto* handles = reinterpret_cast<const HandleList*>(list.data());
+    DWORD mine = 0;
+    for (ULONG_PTR i = 0; i < handles->count; i++)
+        if (handles->handles[i].process == pid)
+            mine++;
+    count = mine;
 }
 
 }  // namespace
@@ -322,7 +363,7 @@ void PublishWindow(HWND window) {
 }
 
 bool ReadResources(HANDLE process, DWORD pid, Resources& out) {
-    if (!CountGdiObjects(process, out.gdiObjects))
+    if (!CountGdiObjects(process, out.gdiObjects, out.gdiByType))
         return false;
     WindowCount windows = {pid, 0};
     EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&windows));
@@ -330,14 +371,30 @@ bool ReadResources(HANDLE process, DWORD pid, Resources& out) {
     while ((messageOnly = FindWindowExW(HWND_MESSAGE, messageOnly, nullptr, nullptr)) != nullptr)
         CountChild(messageOnly, reinterpret_cast<LPARAM>(&windows));
     out.windows = windows.count;
-    if (!GetProcessHandleCount(process, &out.kernelHandles))
-        return false;
-    PROCESS_MEMORY_COUNTERS_EX memory = {};
-    memory.cb = sizeof(memory);
-    if (!K32GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof(memory)))
-        return false;
-    out.privateBytes = memory.PrivateUsage;
-    return true;
+    // Another process's handle count and memory counters come from the system's process list here
+    // (GetProcessHandleCount and GetProcessMemoryInfo answer 0 for them); the page-file usage is what
+    // Windows shows as private bytes.
+    using QuerySystem = LONG(NTAPI*)(SYSTEM_INFORMATION_CLASS, PVOID, ULONG, PULONG);
+    auto query = reinterpret_cast<QuerySystem>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    std::vector<BYTE> list(1 << 20);
+    ULONG size = 0;
+    while (query && query(SystemProcessInformation, list.data(), static_cast<ULONG>(list.size()), &size) ==
+                        static_cast<LONG>(0xC0000004))  // STATUS_INFO_LENGTH_MISMATCH
+        list.resize(list.size() * 2);
+    for (size_t at = 0; query && at < list.size();) {
+        const auto* entry = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(list.data() + at);
+        if (static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(entry->UniqueProcessId)) == pid) {
+            out.kernelHandles = entry->HandleCount;
+            out.privateBytes = entry->VirtualMemoryCounters.PagefileUsage;
+            CountKernelHandles(query, pid, out.kernelHandles);
+            return true;
+        }
+        if (!entry->NextEntryOffset)
+            break;
+        at += entry->NextEntryOffset;
+    }
+    return false;
 }
 
 }  // namespace e2e

@@ -86,6 +86,7 @@ void PublishWindow(HWND window);
 // objects the platform lets another process count), kernel handles, private bytes.
 struct Resources {
     DWORD gdiObjects = 0;
+    DWORD gdiByType[32] = {};  // by the platform's object type (1 DC, 4 region, 5 bitmap, 10 font, 16 brush)
     DWORD windows = 0;
     DWORD kernelHandles = 0;
     SIZE_T privateBytes = 0;
