@@ -1,6 +1,5 @@
 #include "e2e_driver.h"
 
-#include <psapi.h>
 #include <shlobj.h>
 #include <winternl.h>
 
@@ -265,8 +264,36 @@ struct HandleList {
 };
 constexpr int kSystemExtendedHandleInformation = 64;
 
+// The name of a handle of another process (its object's path), or empty.
+std::wstring HandleName(HANDLE owner, ULONG_PTR value) {
+    using QueryObject = LONG(NTAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
+    static auto query = reinterpret_cast<QueryObject>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+    HANDLE copy = nullptr;
+    if (!query || !DuplicateHandle(owner, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE,
+                                   DUPLICATE_SAME_ACCESS))
+        return L"";
+    std::vector<BYTE> info(4096);
+    ULONG length = 0;
+    std::wstring name;
+    if (query(copy, 1 /* ObjectNameInformation */, info.data(), static_cast<ULONG>(info.size()), &length) == 0) {
+        const auto* text = reinterpret_cast<const UNICODE_STRING*>(info.data());
+        if (text->Buffer)
+            name.assign(text->Buffer, text->Length / sizeof(wchar_t));
+    }
+    CloseHandle(copy);
+    return name;
+}
+
+// The platform's Open dialog (Wine's comdlg32) leaves its "recently visited folders" key open after
+// every file it returns; the player's own code never opens that key. Those handles are counted apart.
+bool IsOpenDialogMruKey(const std::wstring& name) {
+    const std::wstring tail = L"\\ComDlg32\\LastVisitedMRU";
+    return name.size() >= tail.size() && name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
+}
+
 template <typename Query>
-void CountKernelHandles(Query query, DWORD pid, DWORD& count) {
+void CountKernelHandles(Query query, DWORD pid, DWORD& count, DWORD& dialogKeys) {
     std::vector<BYTE> list(1 << 20);
     ULONG size = 0;
     LONG status;
@@ -276,10 +303,19 @@ void CountKernelHandles(Query query, DWORD pid, DWORD& count) {
     if (status != 0)
         return;
     const auto* handles = reinterpret_cast<const HandleList*>(list.data());
+    HANDLE owner = OpenProcess(PROCESS_DUP_HANDLE, FALSE, pid);
     DWORD mine = 0;
-    for (ULONG_PTR i = 0; i < handles->count; i++)
-        if (handles->handles[i].process == pid)
+    dialogKeys = 0;
+    for (ULONG_PTR i = 0; i < handles->count; i++) {
+        if (handles->handles[i].process != pid)
+            continue;
+        if (owner && IsOpenDialogMruKey(HandleName(owner, handles->handles[i].handle)))
+            dialogKeys++;
+        else
             mine++;
+    }
+    if (owner)
+        CloseHandle(owner);
     count = mine;
 }
 
@@ -387,7 +423,7 @@ bool ReadResources(HANDLE process, DWORD pid, Resources& out) {
         if (static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(entry->UniqueProcessId)) == pid) {
             out.kernelHandles = entry->HandleCount;
             out.privateBytes = entry->VirtualMemoryCounters.PagefileUsage;
-            CountKernelHandles(query, pid, out.kernelHandles);
+            CountKernelHandles(query, pid, out.kernelHandles, out.openDialogKeys);
             return true;
         }
         if (!entry->NextEntryOffset)

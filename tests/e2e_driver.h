@@ -89,6 +89,7 @@ struct Resources {
     DWORD gdiByType[32] = {};  // by the platform's object type (1 DC, 4 region, 5 bitmap, 10 font, 16 brush)
     DWORD windows = 0;
     DWORD kernelHandles = 0;
+    DWORD openDialogKeys = 0;  // kept open by the platform's Open dialog, not counted in kernelHandles
     SIZE_T privateBytes = 0;
 };
 bool ReadResources(HANDLE process, DWORD pid, Resources& out);
