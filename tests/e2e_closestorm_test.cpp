@@ -67,8 +67,8 @@ class PublishWatcher {
             RegNotifyChangeKeyValue(key, FALSE, REG_NOTIFY_CHANGE_LAST_SET, changed, TRUE);
             DWORD value = 0;
             DWORD size = sizeof(value);
-            if (RegQueryValueExW(key, L"MainFrame_Handle", nullptr, nullptr, reinterpret_cast<BYTE*>(&value),
-                                 &size) == ERROR_SUCCESS) {
+            if (RegQueryValueExW(key, L"MainFrame_Handle", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) ==
+                ERROR_SUCCESS) {
                 RegDeleteValueW(key, L"MainFrame_Handle");
                 std::lock_guard<std::mutex> hold(lock);
                 seen.insert(value);
@@ -180,8 +180,8 @@ TEST_F(CloseStormTest, FiftyPlayersClosedAtRandomMomentsAllEndWithZero) {
             break;
         Sleep(20);
     }
-    std::printf("%d players closed, %d starts handed over and replaced, longest close %llu ms\n", players,
-                handedOver, longestExit);
+    std::printf("%d players closed, %d starts handed over and replaced, longest close %llu ms\n", players, handedOver,
+                longestExit);
     EXPECT_EQ(players, kStarts) << "not every start was seen to end";
     EXPECT_LE(handedOver, kStarts / 10) << "too many starts met a published window to call this a storm";
     starts.clear();  // ends whatever is left, by its handle

@@ -206,7 +206,9 @@ std::string RoadName(const ::testing::TestParamInfo<Road>& info) {
     return names[static_cast<int>(info.param)];
 }
 
-INSTANTIATE_TEST_SUITE_P(Roads, HostileTest,
-                         ::testing::Values(Road::CommandLine, Road::OpenDialog, Road::Drop, Road::HandOver), RoadName);
+INSTANTIATE_TEST_SUITE_P(Roads,
+                         HostileTest,
+                         ::testing::Values(Road::CommandLine, Road::OpenDialog, Road::Drop, Road::HandOver),
+                         RoadName);
 
 }  // namespace

@@ -33,7 +33,6 @@ using namespace e2e;
 
 namespace {
 
-
 enum Command : UINT {
     kAbout = 104,
     kOpen = 32771,
@@ -53,8 +52,9 @@ enum Command : UINT {
     kVolumeDown = 32821,
 };
 // Every command but Exit, which ends the run.
-const UINT kCommands[] = {kAbout,  kOpen,  kFullScreen, kLeaveFullScreen, kPlay,     kPause,   kStop,       kClose,
-                          kMute,   kForward, kPrevious, kNext,            kBackward, kVolumeUp, kVolumeDown};
+const UINT kCommands[] = {kAbout,    kOpen,     kFullScreen, kLeaveFullScreen, kPlay,     kPause,
+                          kStop,     kClose,    kMute,       kForward,         kPrevious, kNext,
+                          kBackward, kVolumeUp, kVolumeDown};
 constexpr int kTimeBar = 1009;
 constexpr int kVolumeBar = 1010;
 
@@ -170,8 +170,8 @@ TEST_F(SoakTest, RandomUserActionsDuringPlaybackLeaveTheResourcesFlat) {
 
     std::vector<Resources> samples;
     std::vector<int> sampledAt;
-    std::printf("%8s %12s %27s %8s %15s %12s %13s\n", "actions", "GDI objects", "(DC/bitmap/font/brush/rgn)",
-                "windows", "kernel handles", "private KB", "dialog keys");
+    std::printf("%8s %12s %27s %8s %15s %12s %13s\n", "actions", "GDI objects", "(DC/bitmap/font/brush/rgn)", "windows",
+                "kernel handles", "private KB", "dialog keys");
     for (int action = 0; action <= actions; action++) {
         if (action % sampleEvery == 0) {
             PostMessageW(window, WM_COMMAND, kStop, 0);
