@@ -14,15 +14,16 @@
 // its CMake file and by tools/soak: the player inherits the Unix environment, not the one set here):
 // libvlc is native code in the player's process, and every new decoder thread of every file would
 // otherwise get an arena of its own whose pages stay resident after the thread ends (private bytes rose
-// from 175 MB to 300 MB over 2,000 actions and flattened off; with the cap they stay near 75 MB). That is
+// from 175 MB to 300 MB over 2,000 actions and flattened off; with the cap they stay within 75-95 MB). That is
 // the allocator, not memory the player holds, and it does not exist on Windows.
 //
 // VANTREL_SOAK_ACTIONS sets the number of actions: 400 by default, the CI run (200 measured after the
 // 200 that settle, sampled every 50); tools/soak runs 2,000 and prints the samples as a table. Before the
 // random actions a warm-up does each kind of action once. The platform's Open dialog still grows its
 // caches (about 20 GDI objects) over its first few dozen uses, and private bytes move by several
-// megabytes with what was played last, so nothing shorter than the first 200 actions settles. Each sample is taken with
-// playback stopped, so that what is counted is what the player keeps, not the frames in flight; play then
+// megabytes with what was played last, so nothing shorter than the first 200 actions settles. Each
+// sample is taken in the same state (the first sample handed over, then stopped), so that what is
+// counted is what the player keeps, not the engine or the frames of the moment; play then
 // resumes.
 #include <cstdio>
 #include <random>
@@ -174,6 +175,13 @@ TEST_F(SoakTest, RandomUserActionsDuringPlaybackLeaveTheResourcesFlat) {
                 "kernel handles", "private KB", "dialog keys");
     for (int action = 0; action <= actions; action++) {
         if (action % sampleEvery == 0) {
+            // The same state at every sample: the first sample handed over, playing, then stopped.
+            {
+                Child second(samplePaths[0]);
+                ASSERT_TRUE(second.started);
+                EXPECT_EQ(second.waitForExit(kStartTimeout), 0u);
+            }
+            ASSERT_TRUE(WaitForCaption(window, L"Vantrel - testsrc-h263.flv"));
             PostMessageW(window, WM_COMMAND, kStop, 0);
             ASSERT_TRUE(WaitForTimerStep(window));
             Resources now;
