@@ -1,5 +1,8 @@
 #include "e2e_driver.h"
 
+#include <shlobj.h>
+#include <winternl.h>
+
 namespace e2e {
 
 std::wstring BinFolder() {
@@ -290,6 +293,283 @@ std::vector<TraceLine> TracedChild::lines(const std::string& prefix) {
         found.push_back({line.order, rest});
     }
     return found;
+}
+
+}  // namespace e2e
+
+// --- Roads into a running player, and what a test watches from outside.
+
+namespace e2e {
+
+namespace {
+
+constexpr wchar_t kTimerMarker[] = L"\x2022 waiting for the timer \x2022";
+
+struct DialogSearch {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK FindOpenDialog(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<DialogSearch*>(param);
+    wchar_t name[16] = {};
+    GetClassNameW(window, name, 16);
+    if (std::wstring(name) == L"#32770" && GetWindow(window, GW_OWNER) == search->owner &&
+        TextOf(window) == L"Select File") {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+struct WindowCount {
+    DWORD pid;
+    DWORD count;
+};
+
+BOOL CALLBACK CountChild(HWND window, LPARAM param) {
+    auto* count = reinterpret_cast<WindowCount*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == count->pid)
+        count->count++;
+    return TRUE;
+}
+
+BOOL CALLBACK CountTopLevel(HWND window, LPARAM param) {
+    CountChild(window, param);
+    EnumChildWindows(window, CountChild, param);  // all levels below
+    return TRUE;
+}
+
+// One entry of the GDI handle table that the platform keeps in each process (its address is in the
+// process environment block); a used entry has a nonzero type.
+struct GdiHandleEntry {
+    UINT64 object;
+    ULONG owner;
+    USHORT unique;
+    UCHAR type;
+    UCHAR flags;
+    UINT64 user;
+};
+static_assert(sizeof(GdiHandleEntry) == 24, "64-bit layout of a GDI handle entry");
+constexpr DWORD kGdiTableEntries = 0x10000;
+constexpr size_t kPebGdiTableOffset = 0xF8;  // 64-bit process environment block
+
+bool CountGdiObjects(HANDLE process, DWORD& count, DWORD (&byType)[32]) {
+    using QueryProcess = LONG(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+    auto query = reinterpret_cast<QueryProcess>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+    PROCESS_BASIC_INFORMATION basic = {};
+    if (!query || query(process, ProcessBasicInformation, &basic, sizeof(basic), nullptr) != 0)
+        return false;
+    UINT64 table = 0;
+    SIZE_T read = 0;
+    if (!ReadProcessMemory(process, reinterpret_cast<BYTE*>(basic.PebBaseAddress) + kPebGdiTableOffset, &table,
+                           sizeof(table), &read) ||
+        !table)
+        return false;
+    std::vector<GdiHandleEntry> entries(kGdiTableEntries);
+    if (!ReadProcessMemory(process, reinterpret_cast<void*>(table), entries.data(),
+                           entries.size() * sizeof(GdiHandleEntry), &read))
+        return false;
+    count = 0;
+    for (DWORD& n : byType)
+        n = 0;
+    for (const GdiHandleEntry& entry : entries)
+        if (entry.type != 0) {
+            count++;
+            byType[entry.type & 0x1F]++;
+        }
+    return true;
+}
+
+// The process list's handle count is the size of the process's handle table here (it moves in steps of
+// a power of two); the system's handle list names every open handle with its process.
+struct HandleEntry {
+    void* object;
+    ULONG_PTR process;
+    ULONG_PTR handle;
+    ULONG access;
+    USHORT creatorIndex;
+    USHORT typeIndex;
+    ULONG attributes;
+    ULONG reserved;
+};
+struct HandleList {
+    ULONG_PTR count;
+    ULONG_PTR reserved;
+    HandleEntry handles[1];
+};
+constexpr int kSystemExtendedHandleInformation = 64;
+
+// The name of a handle of another process (its object's path), or empty.
+std::wstring HandleName(HANDLE owner, ULONG_PTR value) {
+    using QueryObject = LONG(NTAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
+    static auto query = reinterpret_cast<QueryObject>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+    HANDLE copy = nullptr;
+    if (!query || !DuplicateHandle(owner, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE,
+                                   DUPLICATE_SAME_ACCESS))
+        return L"";
+    std::vector<BYTE> info(4096);
+    ULONG length = 0;
+    std::wstring name;
+    if (query(copy, 1 /* ObjectNameInformation */, info.data(), static_cast<ULONG>(info.size()), &length) == 0) {
+        const auto* text = reinterpret_cast<const UNICODE_STRING*>(info.data());
+        if (text->Buffer)
+            name.assign(text->Buffer, text->Length / sizeof(wchar_t));
+    }
+    CloseHandle(copy);
+    return name;
+}
+
+// The platform's Open dialog (Wine's comdlg32) leaves its "recently visited folders" key open after
+// every file it returns; the player's own code never opens that key. Those handles are counted apart.
+bool IsOpenDialogMruKey(const std::wstring& name) {
+    const std::wstring tail = L"\\ComDlg32\\LastVisitedMRU";
+    return name.size() >= tail.size() && name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+template <typename Query>
+void CountKernelHandles(Query query, DWORD pid, DWORD& count, DWORD& dialogKeys) {
+    std::vector<BYTE> list(1 << 20);
+    ULONG size = 0;
+    LONG status;
+    while ((status = query(static_cast<SYSTEM_INFORMATION_CLASS>(kSystemExtendedHandleInformation), list.data(),
+                           static_cast<ULONG>(list.size()), &size)) == static_cast<LONG>(0xC0000004))
+        list.resize(list.size() * 2);
+    if (status != 0)
+        return;
+    const auto* handles = reinterpret_cast<const HandleList*>(list.data());
+    HANDLE owner = OpenProcess(PROCESS_DUP_HANDLE, FALSE, pid);
+    DWORD mine = 0;
+    dialogKeys = 0;
+    for (ULONG_PTR i = 0; i < handles->count; i++) {
+        if (handles->handles[i].process != pid)
+            continue;
+        if (owner && IsOpenDialogMruKey(HandleName(owner, handles->handles[i].handle)))
+            dialogKeys++;
+        else
+            mine++;
+    }
+    if (owner)
+        CloseHandle(owner);
+    count = mine;
+}
+
+}  // namespace
+
+bool AnswersProbe(HWND window, DWORD timeoutMs) {
+    DWORD_PTR answer = 0;
+    return SendMessageTimeoutW(window, kMainFrameProbe, 0, 0, SMTO_NORMAL, timeoutMs, &answer) &&
+           answer == kMainFrameProbe;
+}
+
+bool WaitForTimerStep(HWND window, DWORD timeoutMs) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kTimerMarker), SMTO_NORMAL, timeoutMs,
+                             &result))
+        return false;
+    return WaitFor([&] { return TextOf(window) != kTimerMarker; }, timeoutMs);
+}
+
+bool PostDrop(HANDLE process, HWND window, const std::wstring& path) {
+    std::vector<BYTE> block(sizeof(DROPFILES) + (path.size() + 2) * sizeof(wchar_t), 0);
+    auto* drop = reinterpret_cast<DROPFILES*>(block.data());
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    memcpy(block.data() + sizeof(DROPFILES), path.c_str(), path.size() * sizeof(wchar_t));
+    // The platform passes the message's handle to the other process as a bare number, so the block is
+    // put into the player's own memory; a fixed block's address is its global handle. It stays there:
+    // the player's DragFinish refuses to free what its heap did not make, and a few hundred bytes a drop
+    // do not count.
+    void* remote = VirtualAllocEx(process, nullptr, block.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    SIZE_T written = 0;
+    if (!remote || !WriteProcessMemory(process, remote, block.data(), block.size(), &written))
+        return false;
+    return PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0);
+}
+
+HWND OpenDialogOf(HWND mainWindow) {
+    DialogSearch search = {mainWindow, nullptr};
+    EnumWindows(FindOpenDialog, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+bool ChooseInOpenDialog(HWND mainWindow, const std::wstring& path) {
+    PostMessageW(mainWindow, WM_COMMAND, kCommandOpen, 0);
+    HWND dialog = nullptr;
+    if (!WaitFor([&] { return (dialog = OpenDialogOf(mainWindow)) != nullptr && IsWindowVisible(dialog); },
+                 kStartTimeout))
+        return false;
+    // The name field: an edit box, either alone (id 0x480) or inside the name combo box (id 0x47C).
+    HWND name = GetDlgItem(dialog, 0x47C);
+    if (name && FindWindowExW(name, nullptr, L"Edit", nullptr))
+        name = FindWindowExW(name, nullptr, L"Edit", nullptr);
+    if (!name)
+        name = GetDlgItem(dialog, 0x480);
+    if (!name)
+        return false;
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_NORMAL, kStartTimeout,
+                        &result);
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    return WaitFor([&] { return !IsWindow(dialog); }, 5000);
+}
+
+bool DismissErrorBox(HWND box) {
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    return WaitFor([&] { return !IsWindow(box); }, kStartTimeout);
+}
+
+HWND PublishedWindow() {
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\Vantrel", L"MainFrame_Handle", RRF_RT_REG_DWORD, nullptr, &value,
+                     &size) != ERROR_SUCCESS)
+        return nullptr;
+    return reinterpret_cast<HWND>(static_cast<ULONG_PTR>(value));
+}
+
+void PublishWindow(HWND window) {
+    DWORD value = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(window));
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Vantrel", L"MainFrame_Handle", REG_DWORD, &value, sizeof(value));
+}
+
+bool ReadResources(HANDLE process, DWORD pid, Resources& out) {
+    if (!CountGdiObjects(process, out.gdiObjects, out.gdiByType))
+        return false;
+    WindowCount windows = {pid, 0};
+    EnumWindows(CountTopLevel, reinterpret_cast<LPARAM>(&windows));
+    HWND messageOnly = nullptr;
+    while ((messageOnly = FindWindowExW(HWND_MESSAGE, messageOnly, nullptr, nullptr)) != nullptr)
+        CountChild(messageOnly, reinterpret_cast<LPARAM>(&windows));
+    out.windows = windows.count;
+    // Another process's handle count and memory counters come from the system's process list here
+    // (GetProcessHandleCount and GetProcessMemoryInfo answer 0 for them); the page-file usage is what
+    // Windows shows as private bytes.
+    using QuerySystem = LONG(NTAPI*)(SYSTEM_INFORMATION_CLASS, PVOID, ULONG, PULONG);
+    auto query = reinterpret_cast<QuerySystem>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    std::vector<BYTE> list(1 << 20);
+    ULONG size = 0;
+    while (query && query(SystemProcessInformation, list.data(), static_cast<ULONG>(list.size()), &size) ==
+                        static_cast<LONG>(0xC0000004))  // STATUS_INFO_LENGTH_MISMATCH
+        list.resize(list.size() * 2);
+    for (size_t at = 0; query && at < list.size();) {
+        const auto* entry = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(list.data() + at);
+        if (static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(entry->UniqueProcessId)) == pid) {
+            out.kernelHandles = entry->HandleCount;
+            out.privateBytes = entry->VirtualMemoryCounters.PagefileUsage;
+            CountKernelHandles(query, pid, out.kernelHandles, out.openDialogKeys);
+            return true;
+        }
+        if (!entry->NextEntryOffset)
+            break;
+        at += entry->NextEntryOffset;
+    }
+    return false;
 }
 
 }  // namespace e2e

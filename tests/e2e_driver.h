@@ -104,3 +104,41 @@ class TracedChild {
 };
 
 }  // namespace e2e
+
+// --- Roads into a running player, and what a test watches from outside (hostile input, soak, close storm).
+namespace e2e {
+
+constexpr UINT kMainFrameProbe = WM_APP + 0x1F7;
+constexpr UINT kCommandOpen = 32771;
+
+// The running player answers the instance probe with the probe's own number within the time given.
+bool AnswersProbe(HWND window, DWORD timeoutMs = 2000);
+// Waits for a timer step of the player that comes after every message posted to it so far: the caption
+// is overwritten with a marker, which only the next timer step (generated after the posted messages
+// ahead of it) puts back. A box's modal loop runs the timer too.
+bool WaitForTimerStep(HWND window, DWORD timeoutMs = kStartTimeout);
+// A drop as the shell makes it: DROPFILES with one wide path, in the player's memory, posted.
+bool PostDrop(HANDLE process, HWND window, const std::wstring& path);
+// The Open dialog ("Select File") of the main window, opened by the Open command.
+HWND OpenDialogOf(HWND mainWindow);
+// Opens the Open dialog and types the path into its name field and presses Open. False when the dialog
+// did not appear, or did not close (a folder name makes it change folder instead).
+bool ChooseInOpenDialog(HWND mainWindow, const std::wstring& path);
+// Presses the error box's OK button; true when the box is gone.
+bool DismissErrorBox(HWND box);
+// The hand-over target in the registry ("MainFrame_Handle"), and setting it back to a window.
+HWND PublishedWindow();
+void PublishWindow(HWND window);
+// The player's own resources, read from outside: GDI objects in its handle table, its windows (USER
+// objects the platform lets another process count), kernel handles, private bytes.
+struct Resources {
+    DWORD gdiObjects = 0;
+    DWORD gdiByType[32] = {};  // by the platform's object type (1 DC, 4 region, 5 bitmap, 10 font, 16 brush)
+    DWORD windows = 0;
+    DWORD kernelHandles = 0;
+    DWORD openDialogKeys = 0;  // kept open by the platform's Open dialog, not counted in kernelHandles
+    SIZE_T privateBytes = 0;
+};
+bool ReadResources(HANDLE process, DWORD pid, Resources& out);
+
+}  // namespace e2e

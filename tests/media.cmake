@@ -10,3 +10,15 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
         VERBATIM)
     add_custom_target(vantrel_media ALL DEPENDS ${media_stamp})
 endif()
+# Hostile media (malformed, misnamed and oddly named files) made from the good clips above by
+# tools/make-hostile-media.sh: ${CMAKE_BINARY_DIR}/media/hostile. One of them is a sparse 100 MB file.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+    set(hostile_stamp ${CMAKE_BINARY_DIR}/media/.hostile-made)
+    add_custom_command(OUTPUT ${hostile_stamp}
+        COMMAND bash ${VANTREL_ROOT}/tools/make-hostile-media.sh ${CMAKE_BINARY_DIR}/media
+        COMMAND ${CMAKE_COMMAND} -E touch ${hostile_stamp}
+        DEPENDS ${VANTREL_ROOT}/tools/make-hostile-media.sh ${media_stamp}
+        COMMENT "Making the hostile test media"
+        VERBATIM)
+    add_custom_target(vantrel_hostile_media ALL DEPENDS ${hostile_stamp})
+endif()

@@ -1,0 +1,214 @@
+// Malformed, misnamed and oddly named files (tools/make-hostile-media.sh) through every road into the
+// player: its command line, the Open dialog, a drop, a second start's hand-over. After each file the
+// player must still answer the instance probe, show "Could not load the file" only for what it cannot
+// open at all (and let that box go), and play a good file next; at the end it closes with 0.
+#include "e2e_driver.h"
+
+using namespace e2e;
+
+namespace {
+
+enum class Road { CommandLine, OpenDialog, Drop, HandOver };
+
+struct HostileFile {
+    const wchar_t* name;
+    bool errorBox;  // the open is refused outright (no playable extension): the box is shown
+    bool folder;    // a folder named like a movie
+};
+
+// What is not refused outright is handed to its engine, which plays what it can and stops on the rest:
+// only a name without a playable extension is refused with the box.
+const HostileFile kHostileFiles[] = {
+    {L"flv-bad-signature.flv", false, false},
+    {L"flv-header-only.flv", false, false},
+    {L"flv-empty.flv", false, false},
+    {L"flv-offset-zero.flv", false, false},
+    {L"flv-offset-max.flv", false, false},
+    {L"flv-tag-beyond-file.flv", false, false},
+    {L"flv-unknown-tags.flv", false, false},
+    {L"flv-garbage-script.flv", false, false},
+    {L"flv-unknown-codec.flv", false, false},
+    {L"flv-h264-no-config.flv", false, false},
+    {L"flv-garbage-audio.flv", false, false},
+    {L"flv-time-backwards.flv", false, false},
+    {L"flv-flipped-h263.flv", false, false},
+    {L"flv-flipped-h264.flv", false, false},
+    {L"flv-zeros-100mb.flv", false, false},
+    {L"swf-text.swf", false, false},
+    {L"swf-random.swf", false, false},
+    {L"swf-header-cut.swf", false, false},
+    {L"swf-length-4gb.swf", false, false},
+    {L"swf-zlib-corrupt.swf", false, false},
+    {L"swf-zlib-cut.swf", false, false},
+    {L"swf-lzma.swf", false, false},
+    {L"swf-zero-frames.swf", false, false},
+    {L"swf-65535-frames.swf", false, false},
+    {L"swf-rect-31bit.swf", false, false},
+    {L"swf-length-short.swf", false, false},
+    {L"flv-named.swf", false, false},
+    {L"swf-named.flv", false, false},
+    {L"png-named.flv", false, false},
+    {L"clip with spaces.flv", false, false},
+    {L"\x5F71\x7247 \x30C6\x30B9\x30C8 \x00F1\x0061\x006E\x0064\x00FA.flv", false, false},
+    {L"\x00E7\x00E0 et l\x00E0.swf", false, false},
+    {L"noextension", true, false},
+    {L"folder.flv", false, true},
+};
+
+std::string Narrow(const std::wstring& text) {
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(size > 0 ? size - 1 : 0, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], size, nullptr, nullptr);
+    return out;
+}
+
+class HostileTest : public E2eFixture, public ::testing::WithParamInterface<Road> {
+  protected:
+    void SetUp() override {
+        E2eFixture::SetUp();
+        hostile = MediaFolder() + L"hostile\\";
+        // Two good files of the two engines, each alone in its folder so that nothing moves on by itself;
+        // taken in turn, so each one's caption is news.
+        good[0] = copyMedia(L"long.flv", L"good-a.flv");
+        goodSwfFolder = folder + L"swf\\";
+        ASSERT_TRUE(CreateDirectoryW(goodSwfFolder.c_str(), nullptr));
+        good[1] = goodSwfFolder + L"good-b.swf";
+        ASSERT_TRUE(CopyFileW((hostile + L"good.swf").c_str(), good[1].c_str(), FALSE));
+    }
+    void TearDown() override {
+        DeleteFileW(good[1].c_str());
+        RemoveDirectoryW(goodSwfFolder.c_str());
+        E2eFixture::TearDown();
+    }
+
+    // A second start with the path: it hands the file over and ends with 0 without a window, or (for what
+    // does not open for reading) runs as a player of its own, which is closed again here; the running
+    // player then becomes the hand-over target again.
+    void handOver(HWND player, const std::wstring& path, bool staysOnItsOwn) {
+        Child second(path);
+        ASSERT_TRUE(second.started);
+        if (staysOnItsOwn) {
+            HWND own = second.waitForWindow();
+            ASSERT_NE(own, nullptr) << "a second start that cannot hand over runs by itself";
+            EXPECT_TRUE(AnswersProbe(own));
+            PostMessageW(own, WM_CLOSE, 0, 0);
+            EXPECT_EQ(second.waitForExit(kStartTimeout), 0u);
+            PublishWindow(player);
+            return;
+        }
+        bool hadWindow = false;
+        DWORD code = STILL_ACTIVE;
+        WaitFor(
+            [&] {
+                hadWindow = hadWindow || MainWindowOf(second.info.dwProcessId) != nullptr;
+                return (code = second.waitForExit(0)) != STILL_ACTIVE;
+            },
+            kStartTimeout);
+        EXPECT_EQ(code, 0u);
+        EXPECT_FALSE(hadWindow);
+    }
+
+    void deliver(Road road, HWND player, const std::wstring& path, bool folderPath) {
+        switch (road) {
+            case Road::OpenDialog:
+                if (folderPath) {
+                    // The dialog changes into the folder instead of returning it; nothing is opened.
+                    EXPECT_FALSE(ChooseInOpenDialog(player, path));
+                    HWND dialog = OpenDialogOf(player);
+                    ASSERT_NE(dialog, nullptr);
+                    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+                    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }, kStartTimeout));
+                } else {
+                    EXPECT_TRUE(ChooseInOpenDialog(player, path));
+                }
+                break;
+            case Road::Drop: {
+                DWORD pid = 0;
+                GetWindowThreadProcessId(player, &pid);
+                HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+                EXPECT_TRUE(PostDrop(process, player, path));
+                CloseHandle(process);
+                break;
+            }
+            case Road::HandOver:
+                handOver(player, path, folderPath);
+                break;
+            case Road::CommandLine:
+                break;
+        }
+    }
+
+    // After a hostile file: the probe is answered, the box is there exactly when expected and goes away.
+    void expectAfterHostile(HWND player, const HostileFile& file) {
+        EXPECT_TRUE(AnswersProbe(player)) << "the player does not answer the probe within 2 s";
+        ASSERT_TRUE(WaitForTimerStep(player)) << "the player's timer stopped";
+        HWND box = nullptr;
+        if (file.errorBox) {
+            ASSERT_TRUE(WaitFor([&] { return (box = ErrorBoxOf(player)) != nullptr; }, kStartTimeout));
+            EXPECT_TRUE(DismissErrorBox(box));
+        }
+        EXPECT_EQ(ErrorBoxOf(player), nullptr);
+    }
+
+    // The next good file plays, through the same road (the command line's player gets it handed over).
+    void expectGoodFileAfter(Road road, HWND player) {
+        const std::wstring& path = good[turn++ % 2];
+        if (road == Road::CommandLine)
+            handOver(player, path, false);
+        else
+            deliver(road, player, path, false);
+        EXPECT_TRUE(WaitForCaption(player, L"Vantrel - " + path.substr(path.find_last_of(L'\\') + 1)));
+        EXPECT_EQ(ErrorBoxOf(player), nullptr) << "an error box is left over";
+    }
+
+    std::wstring hostile;
+    std::wstring goodSwfFolder;
+    std::wstring good[2];
+    unsigned turn = 0;
+};
+
+TEST_P(HostileTest, EveryFileLeavesThePlayerAnsweringAndTheNextGoodFilePlays) {
+    const Road road = GetParam();
+    if (road == Road::CommandLine) {
+        for (const HostileFile& file : kHostileFiles) {
+            SCOPED_TRACE(Narrow(file.name));
+            Child player(hostile + file.name);
+            ASSERT_TRUE(player.started);
+            HWND window = player.waitForWindow();
+            ASSERT_NE(window, nullptr);
+            // A folder does not open for reading: the player starts empty, without a box.
+            expectAfterHostile(window, file);
+            ASSERT_TRUE(WaitFor([&] { return PublishedWindow() == window; }, kStartTimeout));
+            expectGoodFileAfter(road, window);
+            PostMessageW(window, WM_CLOSE, 0, 0);
+            EXPECT_EQ(player.waitForExit(kStartTimeout), 0u);
+        }
+        return;
+    }
+    Child player(L"");
+    ASSERT_TRUE(player.started);
+    HWND window = player.waitForWindow();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return PublishedWindow() == window; }, kStartTimeout));
+    for (const HostileFile& file : kHostileFiles) {
+        SCOPED_TRACE(Narrow(file.name));
+        deliver(road, window, hostile + file.name, file.folder);
+        ASSERT_TRUE(player.running());
+        expectAfterHostile(window, file);
+        expectGoodFileAfter(road, window);
+    }
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(player.waitForExit(kStartTimeout), 0u);
+}
+
+std::string RoadName(const ::testing::TestParamInfo<Road>& info) {
+    static const char* const names[] = {"CommandLine", "OpenDialog", "Drop", "HandOver"};
+    return names[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Roads,
+                         HostileTest,
+                         ::testing::Values(Road::CommandLine, Road::OpenDialog, Road::Drop, Road::HandOver),
+                         RoadName);
+
+}  // namespace
