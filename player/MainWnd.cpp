@@ -8,6 +8,7 @@
 #include "MainWnd.h"
 
 #include <shellapi.h>
+#include <cwchar>
 #include <string>
 
 #include "AppGlobals.h"
@@ -328,6 +329,14 @@ void UpdateCaption() {
         FormatString(CaptionBuffer, L"%s - %s", AppTitle.c_str(), title);
     else
         FormatString(CaptionBuffer, L"%s", AppTitle.c_str());
+    // Compared with what the window shows, not with what was set last: anything may have set the text
+    // since. Setting it costs a trip to the window server and rewrites the frame's title, every step.
+    // One character more than the buffer holds, so that a longer text never compares equal.
+    wchar_t shown[sizeof(CaptionBuffer) / sizeof(CaptionBuffer[0]) + 2] = {};
+    if (AppGlobals.mainWindow &&
+        InternalGetWindowText(AppGlobals.mainWindow, shown, static_cast<int>(sizeof(shown) / sizeof(shown[0]))) > 0 &&
+        wcscmp(shown, CaptionBuffer) == 0)
+        return;
     SetWindowTextW(AppGlobals.mainWindow, CaptionBuffer);
 }
 

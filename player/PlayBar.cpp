@@ -143,6 +143,7 @@ PlayBar::~PlayBar() {
     DeleteImage(timeKnob);
     freeBuffer(&composite);
     freeBuffer(&background);
+    freeTimeStrips();
     if (font) {
         DeleteObject(font);
         font = nullptr;

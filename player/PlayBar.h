@@ -18,6 +18,15 @@ struct BackBuffer {
     int height = 0;
 };
 
+// What a time column drawn into `composite` shows: the same values give the same pixels.
+struct TimeColumnShown {
+    bool valid = false;
+    RECT rect = {0, 0, 0, 0};
+    int fill = 0;
+    HFONT font = nullptr;
+    std::wstring text;
+};
+
 struct SkinEntry {
     int id;
     int resource;  // PNG resource id
@@ -69,6 +78,9 @@ class PlayBar {
     void restoreColumn(int id, HDC dc);
     bool controlRect(RECT* rect, int id);
     void drawTimeBar(HDC dc);
+    // The time column's track, without and with the played part's whole tiles, drawn once per layout.
+    bool ensureTimeStrips(const RECT& rect);
+    void freeTimeStrips();
     void drawVolumeBar(HDC dc);
     void updateTime();
     // The time an engine event brought and the length the controller keeps, instead of asking the engine.
@@ -91,6 +103,16 @@ class PlayBar {
     Gdiplus::Image* timeKnob = nullptr;
     BackBuffer composite;
     BackBuffer background;
+    // `background` with the time bar's track tiled over it, and the same with the played part tiled
+    // over the whole track: a time update copies slices of these instead of drawing every tile again.
+    BackBuffer timeTrack;
+    BackBuffer timeFilled;
+    RECT timeStripRect = {0, 0, 0, 0};
+    // What the time column in `composite` shows, so that an update that would change no pixel of it is
+    // skipped; and which columns of `composite` have changed since they last reached the screen.
+    TimeColumnShown timeShown;
+    bool timeColumnPending = false;
+    bool volumeColumnPending = false;
     int shownVolume = 100;
     MediaTime position = 0;
     MediaTime length = 0;

@@ -194,6 +194,9 @@ void PlayBar::freeBuffer(BackBuffer* buffer) {
         freeBuffer(&background);
         return;
     }
+    // Whatever the time column showed is gone with the buffer.
+    if (buffer == &composite)
+        timeShown.valid = false;
     // The DC goes first so that the bitmap is no longer selected when it is deleted.
     if (buffer->dc)
         DeleteDC(buffer->dc);
@@ -212,6 +215,7 @@ void PlayBar::ensureBuffers() {
         return;
     freeBuffer(&composite);
     freeBuffer(&background);
+    freeTimeStrips();
 
     WindowDC windowDC(window);
     if (!windowDC.get())
@@ -232,6 +236,7 @@ void PlayBar::compose() {
     if (!hasBuffers())
         return;
     BitBlt(composite.dc, 0, 0, composite.width, composite.height, background.dc, 0, 0, SRCCOPY);
+    timeShown.valid = false;
     drawVolumeBar(composite.dc);
     drawTimeBar(composite.dc);
 }
@@ -250,16 +255,24 @@ void PlayBar::paint(HDC dc) {
         present(dc);
 }
 
+// A paint copies both columns; an update copies only the columns drawn since they last reached the
+// screen, and takes no window DC when there are none.
 void PlayBar::present(HDC dc) {
     EventLock held(drawLock);
     if ((!hasContent && !dc) || !hasBuffers())
         return;
+    if (!dc && !timeColumnPending && !volumeColumnPending)
+        return;
     WindowDC target(window, dc);
     if (!target.get())
         return;
+    const bool copyTime = dc || timeColumnPending;
+    const bool copyVolume = dc || volumeColumnPending;
+    timeColumnPending = false;
+    volumeColumnPending = false;
     for (int id : kColumns) {
         RECT rect;
-        if (!controlRect(&rect, id))
+        if (!(id == IDC_TIME_BAR ? copyTime : copyVolume) || !controlRect(&rect, id))
             continue;
         int w = rect.right - rect.left;
         if (w > composite.width)
@@ -298,6 +311,41 @@ void PlayBar::drawVolumeBar(HDC dc) {
         int y = (rect.top + rect.bottom - HeightOf(volumeKnob)) / 2;
         DrawAt(dc, volumeKnob, x, y, WidthOf(volumeKnob), HeightOf(volumeKnob));
     }
+    if (dc == composite.dc)
+        volumeColumnPending = true;
+}
+
+bool PlayBar::ensureTimeStrips(const RECT& rect) {
+    if (timeTrack.dc && timeFilled.dc && EqualRect(&timeStripRect, &rect))
+        return true;
+    freeTimeStrips();
+    if (!background.dc)
+        return false;
+    const int width = background.width;
+    const int height = background.height;
+    if (!createBuffer(timeTrack, CreateCompatibleDC(background.dc), width, height) ||
+        !createBuffer(timeFilled, CreateCompatibleDC(background.dc), width, height)) {
+        freeTimeStrips();
+        return false;
+    }
+    // Drawn with the same tiling, at the same place, over the same background as a full redraw would
+    // be, so that a slice copied from here is that redraw's pixels.
+    BitBlt(timeTrack.dc, 0, 0, width, height, background.dc, 0, 0, SRCCOPY);
+    const int w = rect.right - rect.left;
+    if (w != 0)
+        DrawTiled(timeTrack.dc, image(IDC_TIME_BAR), rect.left, rect.top, w);
+    BitBlt(timeFilled.dc, 0, 0, width, height, timeTrack.dc, 0, 0, SRCCOPY);
+    const int tile = WidthOf(timeFill);
+    if (tile > 0 && w > 0)
+        DrawTiled(timeFilled.dc, timeFill, rect.left, rect.top, w / tile * tile);
+    timeStripRect = rect;
+    return true;
+}
+
+void PlayBar::freeTimeStrips() {
+    freeBuffer(&timeTrack);
+    freeBuffer(&timeFilled);
+    timeStripRect = RECT{0, 0, 0, 0};
 }
 
 void PlayBar::drawTimeBar(HDC dc) {
@@ -305,22 +353,47 @@ void PlayBar::drawTimeBar(HDC dc) {
     Gdiplus::Image* bar = image(IDC_TIME_BAR);
     if (!bar || !controlRect(&rect, IDC_TIME_BAR))
         return;
-    restoreColumn(IDC_TIME_BAR, dc);
     int k = timeKnobWidth;
     int w = rect.right - rect.left;
     int fill = TimeBarFill(position, length, w, k);
-    if (w != 0)
-        DrawTiled(dc, bar, rect.left, rect.top, w);
-    if (fill != 0)
-        DrawTiled(dc, timeFill, rect.left, rect.top, fill);
-    if (timeKnob)
-        DrawAt(dc, timeKnob, rect.left + fill, (rect.top + rect.bottom - HeightOf(timeKnob)) / 2, k,
-               HeightOf(timeKnob));
-
     PlayLogic* logic = AppGlobals.playLogic;
     MediaPlayer* engine = logic ? logic->player : nullptr;
     PlayerType type = engine ? engine->type() : kPlayerVlc;
     const std::wstring text = TimeTextFormatter(length, position, type);
+
+    // libvlc reports the time about four times a second: most reports move neither the played part by
+    // a pixel nor the text by a second, and the column would be drawn again exactly as it is.
+    const bool intoComposite = dc && dc == composite.dc;
+    if (intoComposite) {
+        if (timeShown.valid && EqualRect(&timeShown.rect, &rect) && timeShown.fill == fill && timeShown.font == font &&
+            timeShown.text == text)
+            return;
+        timeShown.valid = false;
+    }
+
+    if (ensureTimeStrips(rect)) {
+        // The track and the played part's whole tiles come from the strips; only the squeezed last copy
+        // of the played part is drawn, as the tiling would draw it.
+        const int height = timeTrack.height;
+        if (w > 0)
+            BitBlt(dc, rect.left, 0, w, height, timeTrack.dc, rect.left, 0, SRCCOPY);
+        const int tile = WidthOf(timeFill);
+        const int whole = tile > 0 ? fill / tile * tile : 0;
+        if (whole > 0)
+            BitBlt(dc, rect.left, 0, whole, height, timeFilled.dc, rect.left, 0, SRCCOPY);
+        if (fill > whole)
+            DrawTiled(dc, timeFill, rect.left + whole, rect.top, fill - whole);
+    } else {
+        restoreColumn(IDC_TIME_BAR, dc);
+        if (w != 0)
+            DrawTiled(dc, bar, rect.left, rect.top, w);
+        if (fill != 0)
+            DrawTiled(dc, timeFill, rect.left, rect.top, fill);
+    }
+    if (timeKnob)
+        DrawAt(dc, timeKnob, rect.left + fill, (rect.top + rect.bottom - HeightOf(timeKnob)) / 2, k,
+               HeightOf(timeKnob));
+
     // Right-aligned by its ink, not by its advance: a font that draws its last glyphs past their
     // advances would otherwise put them past the time bar, where the column that reaches the screen ends.
     const TextInk ink = MeasureTextInk(font ? font : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)), text.c_str(),
@@ -330,6 +403,14 @@ void PlayBar::drawTimeBar(HDC dc) {
     SetTextColor(dc, kTimeTextColor);
     RECT strip = {rect.left, 0, rect.right - (ink.inkRight - ink.advance), rect.top};
     DrawTextW(dc, text.c_str(), -1, &strip, DT_RIGHT | DT_BOTTOM | DT_SINGLELINE | DT_NOCLIP);
+    if (intoComposite) {
+        timeShown.rect = rect;
+        timeShown.fill = fill;
+        timeShown.font = font;
+        timeShown.text = text;
+        timeShown.valid = true;
+        timeColumnPending = true;
+    }
 }
 
 void PlayBar::updateTime() {

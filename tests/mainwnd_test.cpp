@@ -328,6 +328,9 @@ TEST_F(MainWndTest, CaptionNamesTheFileOnlyWhilePlayingOrPaused) {
         {-1, L"", L"Vantrel"},
         {kStatePlaying, L"clip.flv", L"Vantrel - clip.flv"},
         {kStatePaused, L"movie.swf", L"Vantrel - movie.swf"},
+        // The same text again, then another title in the same state: the new one shows.
+        {kStatePaused, L"movie.swf", L"Vantrel - movie.swf"},
+        {kStatePaused, L"other.swf", L"Vantrel - other.swf"},
         {kStatePlaying, L"", L"Vantrel"},
         {kStateNothing, L"clip.flv", L"Vantrel"},
         {kStateOpening, L"clip.flv", L"Vantrel"},

@@ -522,6 +522,35 @@ InkSpan InkOfText(HFONT font, const wchar_t* text) {
     return span;
 }
 
+// The time column as drawing every tile one by one gives it: background, track, played part, knob and the
+// text above. Counts the pixels of the column in `composite` that differ.
+int WrongTimeColumnPixels(PlayBar* bar, int fill, const wchar_t* text) {
+    const RECT column = ControlRect(bar, IDC_TIME_BAR);
+    const int width = bar->composite.width, height = bar->composite.height;
+    Canvas expected(width, height);
+    BitBlt(expected.dc(), 0, 0, width, height, bar->background.dc, 0, 0, SRCCOPY);
+    DrawTiled(expected.dc(), bar->image(IDC_TIME_BAR), column.left, column.top, column.right - column.left);
+    if (fill)
+        DrawTiled(expected.dc(), bar->timeFill, column.left, column.top, fill);
+    {
+        Gdiplus::Graphics graphics(expected.dc());
+        graphics.DrawImage(bar->timeKnob, column.left + fill, column.top, 12, 12);
+    }
+    // Its ink ends at the time bar's right end, wherever the font's advances end.
+    const InkSpan ink = InkOfText(bar->font, text);
+    HGDIOBJ old = SelectObject(expected.dc(), bar->font);
+    SetBkMode(expected.dc(), TRANSPARENT);
+    SetTextColor(expected.dc(), RGB(32, 32, 32));
+    RECT strip = {column.left, 0, column.right - (ink.last + 1 - ink.advance), column.top};
+    DrawTextW(expected.dc(), text, -1, &strip, DT_RIGHT | DT_BOTTOM | DT_SINGLELINE | DT_NOCLIP);
+    SelectObject(expected.dc(), old);
+    int wrong = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = column.left; x < column.right; ++x)
+            wrong += BufferPixel(bar->composite, x, y) != expected.at(x, y);
+    return wrong;
+}
+
 TEST_F(PlayBarTest, TimeBarShowsPlayedPartKnobAndText) {
     struct Case {
         PlayerState state;
@@ -532,6 +561,9 @@ TEST_F(PlayBarTest, TimeBarShowsPlayedPartKnobAndText) {
     };
     const Case cases[] = {
         {kStatePlaying, 30000, 60000, 30000, 60000, 253, L"00:01:00 / 00:00:30"},
+        // The played part's last tile whole, and squeezed into 2 of its 4 pixels.
+        {kStatePlaying, 30296, 60000, 30296, 60000, 256, L"00:01:00 / 00:00:30"},
+        {kStatePlaying, 30060, 60000, 30060, 60000, 254, L"00:01:00 / 00:00:30"},
         {kStatePaused, 90000, 60000, 60000, 60000, 507, L"00:01:00 / 00:01:00"},
         {kStatePlaying, -40, 60000, 0, 60000, 0, L"00:01:00 / 00:00:00"},
         {kStateStopped, 1234, 9999, 0, 60000, 0, L"00:01:00 / 00:00:00"},  // keeps what it had
@@ -547,36 +579,63 @@ TEST_F(PlayBarTest, TimeBarShowsPlayedPartKnobAndText) {
         EXPECT_EQ(bar_->position, c.position);
         EXPECT_EQ(bar_->length, c.length);
         EXPECT_TRUE(bar_->hasContent);
-
-        // What the column should hold: background, track, played part, knob and the text above.
-        Canvas expected(800, 36);
-        BitBlt(expected.dc(), 0, 0, 800, 36, bar_->background.dc, 0, 0, SRCCOPY);
-        DrawTiled(expected.dc(), bar_->image(IDC_TIME_BAR), bar.left, bar.top, 519);
-        if (c.fill)
-            DrawTiled(expected.dc(), bar_->timeFill, bar.left, bar.top, c.fill);
-        {
-            Gdiplus::Graphics graphics(expected.dc());
-            graphics.DrawImage(bar_->timeKnob, bar.left + c.fill, bar.top, 12, 12);
-        }
-        // Its ink ends at the time bar's right end, wherever the font's advances end.
-        const InkSpan ink = InkOfText(bar_->font, c.text);
-        HGDIOBJ old = SelectObject(expected.dc(), bar_->font);
-        SetBkMode(expected.dc(), TRANSPARENT);
-        SetTextColor(expected.dc(), RGB(32, 32, 32));
-        RECT strip = {bar.left, 0, bar.right - (ink.last + 1 - ink.advance), bar.top};
-        DrawTextW(expected.dc(), c.text, -1, &strip, DT_RIGHT | DT_BOTTOM | DT_SINGLELINE | DT_NOCLIP);
-        SelectObject(expected.dc(), old);
-
-        int wrong = 0, text = 0;
-        for (int y = 0; y < 36; ++y)
-            for (int x = bar.left; x < bar.right; ++x) {
-                DWORD got = BufferPixel(bar_->composite, x, y);
-                wrong += got != expected.at(x, y);
-                text += y < bar.top && got == 0x202020;
-            }
-        EXPECT_EQ(wrong, 0) << "fill " << c.fill;
+        ASSERT_EQ(bar.right - bar.left, 519);
+        EXPECT_EQ(WrongTimeColumnPixels(bar_, c.fill, c.text), 0) << "fill " << c.fill;
+        int text = 0;
+        for (int y = 0; y < bar.top; ++y)
+            for (int x = bar.left; x < bar.right; ++x)
+                text += BufferPixel(bar_->composite, x, y) == 0x202020;
         EXPECT_GT(text, 0);
     }
+}
+
+// A time report that would leave every pixel of the time column as it is draws nothing; one that moves
+// the played part by a pixel or the text by a second draws the column, as a full redraw would.
+TEST_F(PlayBarTest, TimeColumnIsRedrawnWhenAPixelOfItChanges) {
+    FakeEngine* engine = useEngine(kStatePlaying);
+    const RECT column = ControlRect(bar_, IDC_TIME_BAR);
+    // A pixel no drawing of the column puts there: gone when the column is drawn again.
+    const POINT mark = {column.left + 300, column.top + 1};
+    auto drawn = [&] {
+        GdiFlush();
+        return BufferPixel(bar_->composite, mark.x, mark.y) != 0x00FF00;
+    };
+    struct Step {
+        MediaTime time, duration;
+        bool redrawn;
+        int fill;
+        const wchar_t* text;
+    };
+    // An hour long: 507 pixels of travel, about 7 seconds a pixel. A minute: about 118 ms a pixel.
+    const Step steps[] = {
+        {30000, 3600000, true, 4, L"01:00:00 / 00:00:30"},
+        {30400, 3600000, false, 4, nullptr},                // same second, same pixel
+        {31000, 3600000, true, 4, L"01:00:00 / 00:00:31"},  // a new second
+        {31999, 3600000, false, 4, nullptr},
+        {30000, 60000, true, 253, L"00:01:00 / 00:00:30"},
+        {30050, 60000, false, 253, nullptr},
+        {30120, 60000, true, 254, L"00:01:00 / 00:00:30"},  // the same second, a pixel further
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(testing::Message() << "time " << s.time << " of " << s.duration);
+        SetPixel(bar_->composite.dc, mark.x, mark.y, RGB(0, 255, 0));
+        engine->time = s.time;
+        engine->duration = s.duration;
+        bar_->updateTime();
+        ASSERT_EQ(drawn(), s.redrawn);
+        if (s.text) {
+            EXPECT_EQ(WrongTimeColumnPixels(bar_, s.fill, s.text), 0);
+        }
+    }
+    // A layout draws the column again in any case, and a wider bar gets its own track.
+    SetPixel(bar_->composite.dc, mark.x, mark.y, RGB(0, 255, 0));
+    SetWindowPos(bar_->window, nullptr, 0, 0, 900, 36, SWP_NOZORDER);
+    EXPECT_TRUE(drawn());
+    const RECT wider = ControlRect(bar_, IDC_TIME_BAR);
+    ASSERT_GT(wider.right - wider.left, column.right - column.left);
+    EXPECT_EQ(
+        WrongTimeColumnPixels(bar_, TimeBarFill(30120, 60000, wider.right - wider.left, 12), L"00:01:00 / 00:00:30"),
+        0);
 }
 
 TEST_F(PlayBarTest, VolumeKnobFollowsVolumeAndMute) {

@@ -1,7 +1,8 @@
 // What the player's own user interface costs per call, measured with the program's real modules in a real
-// main window on the X server: the control bar's time update (what each time change of libvlc runs), its
-// parts (the time column drawn into the back buffer, its tiles and its text, and the copy of the columns
-// to the layered bar window), the caption update and the whole timer step with no file.
+// main window on the X server: the control bar's time update (what each time change of libvlc runs) when
+// it changes nothing and when it shows a new second, its parts (the time column drawn into the back
+// buffer, the tile-by-tile drawing it replaced as the reference of the same run, the text, and the copy
+// of the columns to the layered bar window), the caption update and the whole timer step with no file.
 // For each: the calling thread's CPU time per call, the wall time per call, and the CPU per call of the
 // processes named in VANTREL_PROFILE_PIDS ("name=pid ..."; the X server and the wineserver), read from
 // their /proc records through Wine's Z: drive. Messages are handled after every call, as the program's
@@ -18,6 +19,7 @@
 #include "GWindow.h"
 #include "MainWnd.h"
 #include "PlayBar.h"
+#include "PlayWnd.h"
 #include "Startup.h"
 #include "resource.h"
 
@@ -142,19 +144,41 @@ int wmain(int argc, wchar_t** argv) {
            IsWindowVisible(bar->window) ? "shown" : "hidden");
 
     Measure("nothing (message handling only)", calls, [](int) {});
-    Measure("bar time update (updateTime)", calls, [bar](int) { bar->updateTime(); });
-    Measure("  time column into the back buffer", calls, [bar](int) {
+    // No engine here: updateTime keeps the position and length put in the bar, as it does while the
+    // engine is not playing.
+    bar->length = 3600000;
+    bar->position = 0;
+    bar->updateTime();
+    Measure("bar time update, nothing changed (updateTime)", calls, [bar](int) { bar->updateTime(); });
+    Measure("bar time update, a new second each call", calls, [bar](int i) {
+        bar->position = (i % 3000 + 1) * 1000;
+        bar->updateTime();
+    });
+    Measure("  time column into the back buffer, new second", calls, [bar](int i) {
+        bar->position = (i % 3000 + 1) * 1000;
         bar->lock();
         bar->drawTimeBar(bar->composite.dc);
         bar->unlock();
     });
-    // Its pieces: the tiled track over the column's width (one GDI+ draw per tile), the time text with
-    // the bar's font, and the column with half of it played (the fill is tiled too).
+    // Half played, the played part a pixel longer or shorter on each call (the same second).
+    Measure("  time column, half played, new pixel", calls, [bar](int i) {
+        bar->length = 60000;
+        bar->position = 30000 + (i % 2) * 240;
+        bar->lock();
+        bar->drawTimeBar(bar->composite.dc);
+        bar->unlock();
+    });
+    // The reference in the same run: the tiling the column used to draw on every update, one GDI+ draw
+    // per tile of the track and of the played part; and the text alone.
     RECT column = {};
     bar->controlRect(&column, IDC_TIME_BAR);
     const int columnWidth = column.right - column.left;
-    Measure("    tiled track only (DrawTiled)", calls, [bar, column, columnWidth](int) {
+    Measure("    tile by tile: track (DrawTiled)", calls, [bar, column, columnWidth](int) {
         DrawTiled(bar->composite.dc, bar->image(IDC_TIME_BAR), column.left, column.top, columnWidth);
+    });
+    Measure("    tile by tile: track and half played", calls, [bar, column, columnWidth](int) {
+        DrawTiled(bar->composite.dc, bar->image(IDC_TIME_BAR), column.left, column.top, columnWidth);
+        DrawTiled(bar->composite.dc, bar->timeFill, column.left, column.top, columnWidth / 2);
     });
     Measure("    time text only (font, DrawTextW)", calls, [bar, column](int) {
         HGDIOBJ previous = SelectObject(bar->composite.dc, bar->font);
@@ -162,19 +186,25 @@ int wmain(int argc, wchar_t** argv) {
         DrawTextW(bar->composite.dc, L"00:01:00 / 00:00:30", -1, &strip, DT_RIGHT | DT_BOTTOM | DT_SINGLELINE);
         SelectObject(bar->composite.dc, previous);
     });
-    Measure("  time column, half played", calls, [bar](int) {
-        bar->length = 60000;
-        bar->position = 30000;
-        bar->lock();
-        bar->drawTimeBar(bar->composite.dc);
-        bar->unlock();
+    Measure("  present, nothing drawn since the last", calls, [bar](int) { bar->present(nullptr); });
+    Measure("  present, the time column drawn", calls, [bar](int) {
+        bar->timeColumnPending = true;
+        bar->present(nullptr);
     });
-    Measure("  columns to the layered bar window (present)", calls, [bar](int) { bar->present(nullptr); });
+    Measure("  present, both columns drawn", calls, [bar](int) {
+        bar->timeColumnPending = true;
+        bar->volumeColumnPending = true;
+        bar->present(nullptr);
+    });
     Measure("caption, text unchanged (UpdateCaption)", calls, [](int) { UpdateCaption(); });
-    Measure("caption, text changed (SetWindowTextW)", calls, [](int i) {
-        SetWindowTextW(AppGlobals.mainWindow, i % 2 ? L"Vantrel" : L"Vantrel - x");
-    });
+    Measure("caption, text changed (SetWindowTextW)", calls,
+            [](int i) { SetWindowTextW(AppGlobals.mainWindow, i % 2 ? L"Vantrel" : L"Vantrel - x"); });
     Measure("timer step, no file (TimerStep)", calls, [](int) { TimerStep(); });
+    // Its cursor auto-hide, which reads the cursor's position on every step.
+    Measure("  cursor auto-hide, no file (autoHideCursor)", calls, [](int) {
+        if (AppGlobals.playWnd)
+            AppGlobals.playWnd->autoHideCursor();
+    });
 
     // No AppExit: the window placement that it stores would move the player's window in the benchmark.
     OnMainClose();
