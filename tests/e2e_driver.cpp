@@ -118,6 +118,19 @@ bool Child::running() {
     return WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT;
 }
 
+void ExpectHandedOver(Child& second) {
+    bool hadWindow = false;
+    DWORD code = STILL_ACTIVE;
+    WaitFor(
+        [&] {
+            hadWindow = hadWindow || MainWindowOf(second.info.dwProcessId) != nullptr;
+            return (code = second.waitForExit(0)) != STILL_ACTIVE;
+        },
+        kStartTimeout);
+    EXPECT_EQ(code, 0u) << "the second start did not end with 0";
+    EXPECT_FALSE(hadWindow) << "the second start showed a window of its own";
+}
+
 void E2eFixture::SetUp() {
     // A handle left by an earlier run would only be probed and refused, but start from nothing.
     HKEY key = nullptr;

@@ -43,6 +43,9 @@ class Child {
     PROCESS_INFORMATION info = {};
 };
 
+// A second start that hands its file over: it ends with 0 and never shows a window of its own.
+void ExpectHandedOver(Child& second);
+
 // Empties the hand-over values and gives each test a media folder of its own, so that the playlist
 // holds only what the test puts there.
 class E2eFixture : public ::testing::Test {

@@ -66,16 +66,7 @@ class HandOver : public E2eFixture {
     void handOver(const std::wstring& arguments, const wchar_t* workingFolder = nullptr) {
         Child second(arguments, nullptr, workingFolder);
         ASSERT_TRUE(second.started);
-        bool hadWindow = false;
-        DWORD code = STILL_ACTIVE;
-        WaitFor(
-            [&] {
-                hadWindow = hadWindow || MainWindowOf(second.info.dwProcessId) != nullptr;
-                return (code = second.waitForExit(0)) != STILL_ACTIVE;
-            },
-            kStartTimeout);
-        EXPECT_EQ(code, 0u);
-        EXPECT_FALSE(hadWindow);
+        ExpectHandedOver(second);
     }
     void TearDown() override {
         receiver.reset();

@@ -96,16 +96,7 @@ class HostileTest : public E2eFixture, public ::testing::WithParamInterface<Road
             PublishWindow(player);
             return;
         }
-        bool hadWindow = false;
-        DWORD code = STILL_ACTIVE;
-        WaitFor(
-            [&] {
-                hadWindow = hadWindow || MainWindowOf(second.info.dwProcessId) != nullptr;
-                return (code = second.waitForExit(0)) != STILL_ACTIVE;
-            },
-            kStartTimeout);
-        EXPECT_EQ(code, 0u);
-        EXPECT_FALSE(hadWindow);
+        ExpectHandedOver(second);
     }
 
     void deliver(Road road, HWND player, const std::wstring& path, bool folderPath) {

@@ -240,17 +240,7 @@ TEST_F(E2eTest, ASecondStartHandsItsFileToTheRunningInstance) {
 
     Child second(copyMedia(L"long.flv", L"handed.flv"));
     ASSERT_TRUE(second.started);
-    bool secondHadWindow = false;
-    DWORD code = STILL_ACTIVE;
-    WaitFor(
-        [&] {
-            secondHadWindow = secondHadWindow || MainWindowOf(second.info.dwProcessId) != nullptr;
-            code = second.waitForExit(0);
-            return code != STILL_ACTIVE;
-        },
-        kStartTimeout);
-    EXPECT_EQ(code, 0u);
-    EXPECT_FALSE(secondHadWindow);
+    ExpectHandedOver(second);
     EXPECT_TRUE(WaitForCaption(window, L"Vantrel - handed.flv"));
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(first.waitForExit(kStartTimeout), 0u);

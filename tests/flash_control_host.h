@@ -93,6 +93,8 @@ class TestSite final : public IOleClientSite, public IOleInPlaceSite {
 
 // A visible top-level window of a class of the test's own.
 HWND CreateHostWindow(int width, int height);
+// The colour at a point of a window as the screen shows it (video tier: a real display).
+COLORREF ScreenPixel(HWND hwnd, int x, int y);
 
 // Runs the thread's messages until pred() holds or timeoutMs pass; answers pred() at the end.
 template <class Pred>

@@ -12,21 +12,6 @@
 
 namespace {
 
-// The colour at a point of the control's window as the screen shows it.
-COLORREF ScreenPixel(HWND hwnd, int x, int y) {
-    HDC dc = GetDC(hwnd);
-    HDC mem = CreateCompatibleDC(dc);
-    HBITMAP bitmap = CreateCompatibleBitmap(dc, 1, 1);
-    HGDIOBJ old = SelectObject(mem, bitmap);
-    BitBlt(mem, 0, 0, 1, 1, dc, x, y, SRCCOPY);
-    COLORREF c = GetPixel(mem, 0, 0);
-    SelectObject(mem, old);
-    DeleteObject(bitmap);
-    DeleteDC(mem);
-    ReleaseDC(hwnd, dc);
-    return c;
-}
-
 // The same point rendered through WM_PRINTCLIENT into a bitmap of our own, with no display involved.
 COLORREF PrintedPixel(HWND hwnd, int x, int y) {
     RECT rc;

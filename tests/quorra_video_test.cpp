@@ -13,21 +13,6 @@ namespace {
 
 const wchar_t kHostClass[] = L"QuorraVideoTestHost";
 
-// The colour at a point of a window as the screen shows it.
-COLORREF ScreenPixel(HWND hwnd, int x, int y) {
-    HDC dc = GetDC(hwnd);
-    HDC mem = CreateCompatibleDC(dc);
-    HBITMAP bitmap = CreateCompatibleBitmap(dc, 1, 1);
-    HGDIOBJ old = SelectObject(mem, bitmap);
-    BitBlt(mem, 0, 0, 1, 1, dc, x, y, SRCCOPY);
-    COLORREF c = GetPixel(mem, 0, 0);
-    SelectObject(mem, old);
-    DeleteObject(bitmap);
-    DeleteDC(mem);
-    ReleaseDC(hwnd, dc);
-    return c;
-}
-
 // Polls the screen until the point shows the colour; the dialog and the control paint on their own time.
 testing::AssertionResult Shows(HWND window, int x, int y, COLORREF expected) {
     COLORREF seen = 0;
