@@ -695,12 +695,15 @@ TEST_F(MainWndTest, EachCommandIdRunsItsOwnOperation) {
                 EXPECT_NE(log.find(c.expected), std::wstring::npos) << "calls: " << shown;
         }
         // The mirror-image commands did not run instead: no seek or step the other way.
-        if (c.id == ID_MOVE_FORWARD)
+        if (c.id == ID_MOVE_FORWARD) {
             EXPECT_EQ(log.find(L"seek 15000"), std::wstring::npos);
-        if (c.id == ID_PREVIOUS)
+        }
+        if (c.id == ID_PREVIOUS) {
             EXPECT_EQ(log.find(L"open c.flv"), std::wstring::npos);
-        if (c.id == ID_MUTE)
+        }
+        if (c.id == ID_MUTE) {
             EXPECT_TRUE(logic->muted);
+        }
     }
     if (AppGlobals.fullScreen)
         LeaveFullScreen();
