@@ -118,6 +118,17 @@ bool Child::running() {
     return WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT;
 }
 
+HWND WaitForAdvertisement(HWND mainWindow) {
+    HWND ad = nullptr;
+    WaitFor(
+        [&] {
+            ad = FindWindowW(L"MerrowStandIn", nullptr);
+            return ad && GetWindow(ad, GW_OWNER) == mainWindow;
+        },
+        kStartTimeout);
+    return ad && GetWindow(ad, GW_OWNER) == mainWindow ? ad : nullptr;
+}
+
 void ExpectHandedOver(Child& second) {
     bool hadWindow = false;
     DWORD code = STILL_ACTIVE;

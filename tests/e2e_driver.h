@@ -43,6 +43,10 @@ class Child {
     PROCESS_INFORMATION info = {};
 };
 
+// The stand-in advertisement library's window while it holds a close of the main window (it shows one
+// when VANTREL_MERROW_WAIT is set); null when none appears in time.
+HWND WaitForAdvertisement(HWND mainWindow);
+
 // A second start that hands its file over: it ends with 0 and never shows a window of its own.
 void ExpectHandedOver(Child& second);
 

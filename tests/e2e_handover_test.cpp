@@ -124,13 +124,8 @@ TEST_F(HandOver, AFileHandedOverDuringARefusedCloseOpensAfterIt) {
     SetEnvironmentVariableW(L"VANTREL_MERROW_WAIT", nullptr);
     ASSERT_NE(window, nullptr);
     PostMessageW(window, WM_CLOSE, 0, 0);
-    HWND ad = nullptr;
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            ad = FindWindowW(L"MerrowStandIn", nullptr);
-            return ad && GetWindow(ad, GW_OWNER) == window;
-        },
-        kStartTimeout));
+    HWND ad = WaitForAdvertisement(window);
+    ASSERT_NE(ad, nullptr);
     std::wstring clip = copyMedia(L"h263.flv", L"during close.flv");
     handOver(L"\"" + clip + L"\"");
     EXPECT_TRUE(receiver->lines(kOpened).empty()) << "nothing opens while the close is deciding";

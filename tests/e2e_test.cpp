@@ -207,13 +207,8 @@ TEST_F(E2eTest, ASecondCloseWhileTheAdvertisementShowsIsIgnored) {
     RegDeleteKeyValueW(HKEY_CURRENT_USER, kSettingsKey, L"MAIN_WP");
 
     PostMessageW(window, WM_CLOSE, 0, 0);
-    HWND ad = nullptr;
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            ad = FindWindowW(L"MerrowStandIn", nullptr);
-            return ad && GetWindow(ad, GW_OWNER) == window;
-        },
-        kStartTimeout));
+    HWND ad = WaitForAdvertisement(window);
+    ASSERT_NE(ad, nullptr);
     DWORD_PTR result = 0;
     EXPECT_TRUE(SendMessageTimeoutW(window, WM_CLOSE, 0, 0, SMTO_NORMAL, 5000, &result))
         << "the second close must come back at once";
