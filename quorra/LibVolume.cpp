@@ -130,9 +130,12 @@ DWORD VolumeLevelToRaw(int level) {
 }
 
 int RawToVolumeLevel(DWORD raw) {
-    // Unsigned 32-bit and truncated: 65535 reads 100, 32767 reads 49, and a raw value above full scale
-    // reads above 100.
-    return static_cast<int>((raw * 100u) / kFullScale);
+    // To the nearest level, so that every level written reads back as itself: the write truncates, which
+    // leaves the raw value less than one unit below the level's exact point (a level is 655.35 units).
+    // Truncating here as well read 50 back as 49, and the player, seeing its volume differ, wrote it again
+    // on every timer step. 32767 reads 50, 655 reads 1, 327 reads 0; a raw value above full scale reads
+    // above 100 (unsigned 32-bit arithmetic, no clamping).
+    return static_cast<int>((raw * 100u + kFullScale / 2) / kFullScale);
 }
 
 int ReadMasterVolume(LibVolume* volume) {
