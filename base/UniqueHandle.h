@@ -51,6 +51,7 @@ using UniqueHkey = UniqueHandle<HKEY, NullHandleTraits<HKEY, RegCloseKey>>;
 using UniqueHfont = UniqueHandle<HFONT, NullHandleTraits<HFONT, DeleteObject>>;
 using UniqueHbrush = UniqueHandle<HBRUSH, NullHandleTraits<HBRUSH, DeleteObject>>;
 using UniqueHbitmap = UniqueHandle<HBITMAP, NullHandleTraits<HBITMAP, DeleteObject>>;
+using UniqueHrgn = UniqueHandle<HRGN, NullHandleTraits<HRGN, DeleteObject>>;
 using UniqueHdc = UniqueHandle<HDC, NullHandleTraits<HDC, DeleteDC>>;
 using UniqueEvent = UniqueHandle<HANDLE, NullHandleTraits<HANDLE, CloseHandle>>;
 using UniqueHmenu = UniqueHandle<HMENU, NullHandleTraits<HMENU, DestroyMenu>>;
