@@ -54,6 +54,8 @@ using UniqueHbitmap = UniqueHandle<HBITMAP, NullHandleTraits<HBITMAP, DeleteObje
 using UniqueHrgn = UniqueHandle<HRGN, NullHandleTraits<HRGN, DeleteObject>>;
 using UniqueHdc = UniqueHandle<HDC, NullHandleTraits<HDC, DeleteDC>>;
 using UniqueEvent = UniqueHandle<HANDLE, NullHandleTraits<HANDLE, CloseHandle>>;
+// Any other kernel object whose "no handle" value is null (a token, a thread, a process).
+using UniqueKernelHandle = UniqueHandle<HANDLE, NullHandleTraits<HANDLE, CloseHandle>>;
 using UniqueHmenu = UniqueHandle<HMENU, NullHandleTraits<HMENU, DestroyMenu>>;
 using UniqueFindHandle = UniqueHandle<HANDLE, FindHandleTraits>;
 
