@@ -57,6 +57,7 @@ using UniqueEvent = UniqueHandle<HANDLE, NullHandleTraits<HANDLE, CloseHandle>>;
 // Any other kernel object whose "no handle" value is null (a token, a thread, a process).
 using UniqueKernelHandle = UniqueHandle<HANDLE, NullHandleTraits<HANDLE, CloseHandle>>;
 using UniqueHmenu = UniqueHandle<HMENU, NullHandleTraits<HMENU, DestroyMenu>>;
+using UniqueHglobal = UniqueHandle<HGLOBAL, NullHandleTraits<HGLOBAL, GlobalFree>>;
 using UniqueFindHandle = UniqueHandle<HANDLE, FindHandleTraits>;
 
 // GetDC/ReleaseDC for one scope. Given a DC that the caller already has (a paint DC), it uses that one
