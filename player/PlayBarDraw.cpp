@@ -1,8 +1,12 @@
 // The control bar's sliders, back buffers, time text, slider mouse handling and full-screen auto-hide.
 //
-// Threads: everything here runs on the user-interface thread; libvlc's events reach updateTime through
-// the main window (PlayLogic::onEngineEvent). drawLock is not recursive: every holder lets it go before
-// calling present, which takes it itself.
+// Threads: the program calls all of this on the user-interface thread (libvlc's events reach updateTime
+// through the main window, PlayLogic::onEngineEvent), but updateTime, and showTime, updateVolume and
+// present under it, may also run on another thread: composite is drawn into and copied from only under
+// drawLock, the window is reached through a DC of its own and never by a message, and position, length
+// and shownVolume are plain fields. layout, paint, the mouse handling and the auto-hide stay on the
+// user-interface thread. drawLock is not recursive: every holder lets it go before calling present,
+// which takes it itself.
 #include "PlayBar.h"
 
 // objidl.h first: WIN32_LEAN_AND_MEAN leaves out the COM types that gdiplus.h needs.
