@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "LibVolume.h"
-#include "MediaPlayer.h"
 #include "PlayLogic.h"
 #include "quorra.h"
 #include "quorra_mixer.h"
+#include "ui_fixture.h"
 
 namespace {
 
@@ -149,29 +149,14 @@ TEST_F(MixerDoubleTest, ARawValueAboveFullScaleReadsAbove100) {
 // The SWF engine's volume calls as the library answers them (the engine passes them to quorra_getVolume
 // and quorra_setVolume, which are ReadMasterVolume and WriteMasterVolume on the library's object), here
 // over the double; the engine plays, so the controller's timer step keeps the volume up.
-class MasterVolumeEngine : public MediaPlayer {
+class MasterVolumeEngine : public FakePlayer {
   public:
-    explicit MasterVolumeEngine(LibVolume* volume) : volume_(volume) {}
-    PlayerType type() override { return kPlayerSwf; }
-    bool init(HWND) override { return true; }
-    void release() override {}
-    bool open(const wchar_t*) override { return true; }
-    void play() override {}
-    bool isPlaying() override { return true; }
-    void pause() override {}
-    void stop() override {}
-    MediaTime getTime() override { return 1; }
-    MediaTime getLength() override { return 10; }
-    void setTime(MediaTime) override {}
+    explicit MasterVolumeEngine(LibVolume* volume) : FakePlayer(kPlayerSwf, kStatePlaying, true), volume_(volume) {}
     VolumeLevel getVolume() override { return ReadMasterVolume(volume_); }
     bool setVolume(VolumeLevel level) override {
         WriteMasterVolume(volume_, level);
         return true;
     }
-    PlayerState getState() override { return kStatePlaying; }
-    void setWindow(HWND) override {}
-    bool isMuted() override { return false; }
-    void toggleMute() override {}
 
   private:
     LibVolume* volume_;
