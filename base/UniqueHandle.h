@@ -51,9 +51,13 @@ using UniqueHkey = UniqueHandle<HKEY, NullHandleTraits<HKEY, RegCloseKey>>;
 using UniqueHfont = UniqueHandle<HFONT, NullHandleTraits<HFONT, DeleteObject>>;
 using UniqueHbrush = UniqueHandle<HBRUSH, NullHandleTraits<HBRUSH, DeleteObject>>;
 using UniqueHbitmap = UniqueHandle<HBITMAP, NullHandleTraits<HBITMAP, DeleteObject>>;
+using UniqueHrgn = UniqueHandle<HRGN, NullHandleTraits<HRGN, DeleteObject>>;
 using UniqueHdc = UniqueHandle<HDC, NullHandleTraits<HDC, DeleteDC>>;
 using UniqueEvent = UniqueHandle<HANDLE, NullHandleTraits<HANDLE, CloseHandle>>;
+// Any other kernel object whose "no handle" value is null (a token, a thread, a process).
+using UniqueKernelHandle = UniqueHandle<HANDLE, NullHandleTraits<HANDLE, CloseHandle>>;
 using UniqueHmenu = UniqueHandle<HMENU, NullHandleTraits<HMENU, DestroyMenu>>;
+using UniqueHglobal = UniqueHandle<HGLOBAL, NullHandleTraits<HGLOBAL, GlobalFree>>;
 using UniqueFindHandle = UniqueHandle<HANDLE, FindHandleTraits>;
 
 // GetDC/ReleaseDC for one scope. Given a DC that the caller already has (a paint DC), it uses that one
@@ -110,14 +114,22 @@ class SelectScope {
 };
 
 // An auto-reset event used as a non-recursive mutex: waits for it on construction and sets it again when
-// the scope ends, also when the scope is left by an exception.
+// the scope ends, also when the scope is left by an exception. A wait that fails (no event, a handle
+// without the right to wait) takes nothing, and then nothing is set at the end: that would open the lock
+// under whoever holds it. The holder checks held() before touching what the lock guards.
 class EventLock {
   public:
-    explicit EventLock(HANDLE event) : event_(event) { WaitForSingleObject(event_, INFINITE); }
-    ~EventLock() { SetEvent(event_); }
+    explicit EventLock(HANDLE event) : event_(event), held_(WaitForSingleObject(event, INFINITE) == WAIT_OBJECT_0) {}
+    ~EventLock() {
+        if (held_)
+            SetEvent(event_);
+    }
     EventLock(const EventLock&) = delete;
     EventLock& operator=(const EventLock&) = delete;
 
+    bool held() const { return held_; }
+
   private:
     HANDLE event_;
+    bool held_;
 };

@@ -4,8 +4,10 @@
 #include <shlwapi.h>
 #include <vector>
 
+#include "ComPtr.h"
 #include "Settings.h"
 #include "TextUtil.h"
+#include "UniqueHandle.h"
 
 namespace {
 
@@ -81,14 +83,14 @@ bool IsEmptyKey(HKEY key) {
 // default may name another program by now. Only a default that still names this ProgId is removed, and
 // the key only when nothing else is left in it.
 void RemoveExtensionDefault(HKEY root, const std::wstring& path, const wchar_t* progId) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS)
+    UniqueHkey key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | KEY_WRITE, key.put()) != ERROR_SUCCESS)
         return;
-    bool ours = DefaultValue(key) == progId;
+    bool ours = DefaultValue(key.get()) == progId;
     if (ours)
-        RegDeleteValueW(key, nullptr);
-    bool empty = ours && IsEmptyKey(key);
-    RegCloseKey(key);
+        RegDeleteValueW(key.get(), nullptr);
+    bool empty = ours && IsEmptyKey(key.get());
+    key.reset();
     if (empty)
         RegDeleteKeyW(root, path.c_str());
 }
@@ -131,6 +133,11 @@ std::wstring KeyPath(const wchar_t* format, const wchar_t* value) {
     return FormatString(buffer, format, value) < 0 ? std::wstring() : std::wstring(buffer);
 }
 
+// Closes a key whose close is part of the caller's result.
+LONG CloseKey(UniqueHkey& key) {
+    return RegCloseKey(key.release());
+}
+
 BYTE WindowsMajorVersion() {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
@@ -148,11 +155,11 @@ int SetStringValue(HKEY root, const wchar_t* path, const wchar_t* name, const wc
         return RegSetValueW(root, path, REG_SZ, data, characters * 2) == ERROR_SUCCESS ? 1 : 0;
     if (!root)
         return 0;
-    HKEY key = OpenOrCreateKey(root, path);
+    UniqueHkey key(OpenOrCreateKey(root, path));
     if (!key)
         return 0;
-    LONG set = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data), (characters + 1) * 2);
-    LONG closed = RegCloseKey(key);
+    LONG set = RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data), (characters + 1) * 2);
+    LONG closed = CloseKey(key);
     return set == ERROR_SUCCESS && closed == ERROR_SUCCESS ? 1 : 0;
 }
 
@@ -164,11 +171,11 @@ int DeleteSubKey(HKEY root, const wchar_t* path, const wchar_t* child) {
         return 0;
     if (!root)
         return 0;
-    HKEY parent = OpenOrCreateKey(root, path);  // a missing parent is created, empty
+    UniqueHkey parent(OpenOrCreateKey(root, path));  // a missing parent is created, empty
     if (!parent)
         return 0;
-    LONG deleted = SHDeleteKeyW(parent, child);
-    LONG closed = RegCloseKey(parent);
+    LONG deleted = SHDeleteKeyW(parent.get(), child);
+    LONG closed = CloseKey(parent);
     return deleted == ERROR_SUCCESS && closed == ERROR_SUCCESS ? 1 : 0;
 }
 
@@ -211,48 +218,44 @@ void UnregisterCapabilities(const wchar_t* appName) {
     // What this facility wrote is the Capabilities tree; the application's key goes with it only when
     // nothing else was kept there.
     DeleteKeyTree(HKEY_LOCAL_MACHINE, capabilities.c_str(), nullptr);
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, machineKey.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        bool empty = IsEmptyKey(key);
-        RegCloseKey(key);
+    UniqueHkey machine;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, machineKey.c_str(), 0, KEY_READ, machine.put()) == ERROR_SUCCESS) {
+        bool empty = IsEmptyKey(machine.get());
+        machine.reset();
         if (empty)
             RegDeleteKeyW(HKEY_LOCAL_MACHINE, machineKey.c_str());
     }
     // The value is ours only while it still points at our capabilities.
-    key = OpenOrCreateKey(HKEY_LOCAL_MACHINE, kRegisteredApplications);
-    if (key) {
+    UniqueHkey registered(OpenOrCreateKey(HKEY_LOCAL_MACHINE, kRegisteredApplications));
+    if (registered) {
         wchar_t data[kTextBufferSize] = {};
         DWORD size = sizeof(data) - sizeof(wchar_t);
         DWORD type = 0;
-        if (RegQueryValueExW(key, appName, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) == ERROR_SUCCESS &&
+        if (RegQueryValueExW(registered.get(), appName, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) ==
+                ERROR_SUCCESS &&
             type == REG_SZ && capabilities == data)
-            RegDeleteValueW(key, appName);
-        RegCloseKey(key);
+            RegDeleteValueW(registered.get(), appName);
     }
 }
 
 DWORD IsProcessElevated() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+    UniqueKernelHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()))
         return 0;
     TOKEN_ELEVATION elevation = {};
     DWORD size = sizeof(elevation);
-    DWORD result = GetTokenInformation(token, TokenElevation, &elevation, sizeof(elevation), &size)
-                       ? elevation.TokenIsElevated
-                       : 0;
-    CloseHandle(token);
-    return result;
+    return GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof(elevation), &size)
+               ? elevation.TokenIsElevated
+               : 0;
 }
 
 bool SetDefaultHandler(const wchar_t* appName, const wchar_t* extension) {
-    AssociationRegistration* registration = nullptr;
+    ComPtr<AssociationRegistration> registration;
     HRESULT hr = CoCreateInstance(kAssociationClass, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
-                                  kAssociationInterface, reinterpret_cast<void**>(&registration));
+                                  kAssociationInterface, registration.put_void());
     if (FAILED(hr) || !registration)
         return false;
-    hr = registration->SetAppAsDefault(appName, extension, kFileExtension);
-    registration->Release();
-    return SUCCEEDED(hr);
+    return SUCCEEDED(registration->SetAppAsDefault(appName, extension, kFileExtension));
 }
 
 void AssociateFileType(HMODULE module,

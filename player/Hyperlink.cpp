@@ -13,6 +13,7 @@
 #include <map>
 #include <string>
 
+#include "ComPtr.h"
 #include "UniqueHandle.h"
 
 const wchar_t kCreditText[] = L"Powered by Tarnwell";
@@ -171,27 +172,22 @@ Gdiplus::Image* LoadResourceImage(HRSRC resource, HMODULE module) {
     const void* data = loaded ? LockResource(loaded) : nullptr;
     if (!data)
         return nullptr;
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size + 4);
+    UniqueHglobal block(GlobalAlloc(GMEM_MOVEABLE, size + 4));
     if (!block)
         return nullptr;
-    void* copy = GlobalLock(block);
-    if (!copy) {
-        GlobalFree(block);
+    void* copy = GlobalLock(block.get());
+    if (!copy)
         return nullptr;
-    }
     CopyMemory(copy, data, size);
-    GlobalUnlock(block);
+    GlobalUnlock(block.get());
 
     // The stream owns the block (fDeleteOnRelease): GDI+ may decode lazily and keeps its own reference
     // to the stream, so the copy is freed exactly when the last of the image and our reference goes.
-    IStream* stream = nullptr;
-    if (FAILED(CreateStreamOnHGlobal(block, TRUE, &stream)) || !stream) {
-        GlobalFree(block);
+    ComPtr<IStream> stream;
+    if (FAILED(CreateStreamOnHGlobal(block.get(), TRUE, stream.put())) || !stream)
         return nullptr;
-    }
-    Gdiplus::Image* image = new Gdiplus::Image(stream);
-    stream->Release();
-    return image;
+    block.release();
+    return new Gdiplus::Image(stream.get());
 }
 
 TextInk MeasureTextInk(HFONT font, const wchar_t* text, int length) {

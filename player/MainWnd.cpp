@@ -67,6 +67,24 @@ void StepVolume(int step) {
     logic->setVolume(level);
 }
 
+// The file name as the caption shows it after AppTitle and " - ": whole when the caption holds it, else as
+// much of its start as fits with "..." after it, so that a long name never leaves the caption blank. A cut
+// that would split a surrogate pair goes one unit earlier.
+std::wstring CaptionTitle(const std::wstring& appTitle, const wchar_t* title) {
+    static const wchar_t kEllipsis[] = L"...";
+    const size_t ellipsisLength = wcslen(kEllipsis);
+    const size_t separatorLength = wcslen(L" - ");
+    const size_t capacity = kTextBufferSize - 1;
+    const size_t room = capacity > appTitle.size() + separatorLength ? capacity - appTitle.size() - separatorLength : 0;
+    const size_t length = wcslen(title);
+    if (length <= room)
+        return title;
+    size_t kept = room > ellipsisLength ? room - ellipsisLength : 0;
+    if (kept > 0 && IS_HIGH_SURROGATE(title[kept - 1]))
+        --kept;
+    return std::wstring(title, kept) + kEllipsis;
+}
+
 void UpdateBarButtons() {
     if (AppGlobals.playBar)
         AppGlobals.playBar->updateButtons();
@@ -326,7 +344,7 @@ void UpdateCaption() {
     if (AppTitle.empty())
         AppTitle = kProductName;
     if ((state == kStatePlaying || state == kStatePaused) && title[0] != L'\0')
-        FormatString(CaptionBuffer, L"%s - %s", AppTitle.c_str(), title);
+        FormatString(CaptionBuffer, L"%s - %s", AppTitle.c_str(), CaptionTitle(AppTitle, title).c_str());
     else
         FormatString(CaptionBuffer, L"%s", AppTitle.c_str());
     // Compared with what the window shows, not with what was set last: anything may have set the text

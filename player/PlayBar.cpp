@@ -121,9 +121,9 @@ PlayBar::PlayBar() {
     volumeKnob = LoadSkinImage(module, IDB_VOLUME_BALL);
     timeFill = LoadSkinImage(module, IDB_TIME_FORG);
     timeKnob = LoadSkinImage(module, IDB_TIME_BALL);
+    // Without its lock the bar cannot draw safely from two threads: create refuses to make the window.
     drawLock = CreateEventW(nullptr, FALSE, TRUE, nullptr);
-    // Read under drawLock like every other use of the slider images; the widths never change after this.
-    EventLock held(drawLock);
+    // No other thread can reach the object yet; the widths never change after this.
     timeKnobWidth = timeKnob ? static_cast<int>(timeKnob->GetWidth()) : 0;
     volumeKnobWidth = volumeKnob ? static_cast<int>(volumeKnob->GetWidth()) : 0;
 }
@@ -157,6 +157,8 @@ PlayBar::~PlayBar() {
 bool PlayBar::create(HINSTANCE instance, HWND parent) {
     if (window)
         return true;
+    if (!drawLock)
+        return false;
     window = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_PLAYBAR), parent, PlayBarDlgProc, 0);
     if (!window)
         return false;
@@ -254,7 +256,9 @@ void PlayBar::layout() {
     // The first WM_SIZE comes while the dialog is still being made, before `window` is set.
     if (!window || !IsWindow(window))
         return;
-    EventLock held(drawLock);
+    EventLock guard(drawLock);
+    if (!guard.held())
+        return;
     RECT client = {};
     GetClientRect(window, &client);
 

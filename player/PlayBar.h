@@ -66,7 +66,7 @@ class PlayBar {
     COLORREF backgroundColor() const { return RGB(28, 28, 28); }
 
     // Sliders, drawing and auto-hide.
-    void lock();
+    bool lock();  // false when the lock could not be taken
     void unlock();
     bool hasBuffers() const;
     bool createBuffer(BackBuffer& buffer, HDC memoryDC, int width, int height);

@@ -1,8 +1,12 @@
 // The control bar's sliders, back buffers, time text, slider mouse handling and full-screen auto-hide.
 //
-// Threads: everything here runs on the user-interface thread; libvlc's events reach updateTime through
-// the main window (PlayLogic::onEngineEvent). drawLock is not recursive: every holder lets it go before
-// calling present, which takes it itself.
+// Threads: the program calls all of this on the user-interface thread (libvlc's events reach updateTime
+// through the main window, PlayLogic::onEngineEvent), but updateTime, and showTime, updateVolume and
+// present under it, may also run on another thread: composite is drawn into and copied from only under
+// drawLock, the window is reached through a DC of its own and never by a message, and position, length
+// and shownVolume are plain fields. layout, paint, the mouse handling and the auto-hide stay on the
+// user-interface thread. drawLock is not recursive: every holder lets it go before calling present,
+// which takes it itself.
 #include "PlayBar.h"
 
 // objidl.h first: WIN32_LEAN_AND_MEAN leaves out the COM types that gdiplus.h needs.
@@ -160,8 +164,8 @@ void DrawTiled(HDC dc, Gdiplus::Image* image, int x, int y, int width) {
 
 // lock and unlock pair by hand; everything in the bar holds drawLock through EventLock instead, so that
 // nothing thrown while it is held (the time text allocates) can leave it taken for good.
-void PlayBar::lock() {
-    WaitForSingleObject(drawLock, INFINITE);
+bool PlayBar::lock() {
+    return WaitForSingleObject(drawLock, INFINITE) == WAIT_OBJECT_0;
 }
 
 void PlayBar::unlock() {
@@ -243,7 +247,9 @@ void PlayBar::compose() {
 
 void PlayBar::paint(HDC dc) {
     {
-        EventLock held(drawLock);
+        EventLock guard(drawLock);
+        if (!guard.held())
+            return;
         RECT area = {};
         GetClientRect(AppGlobals.mainWindow, &area);
         FillRect(dc, &area, backgroundBrush);
@@ -258,8 +264,8 @@ void PlayBar::paint(HDC dc) {
 // A paint copies both columns; an update copies only the columns drawn since they last reached the
 // screen, and takes no window DC when there are none.
 void PlayBar::present(HDC dc) {
-    EventLock held(drawLock);
-    if ((!hasContent && !dc) || !hasBuffers())
+    EventLock guard(drawLock);
+    if (!guard.held() || (!hasContent && !dc) || !hasBuffers())
         return;
     if (!dc && !timeColumnPending && !volumeColumnPending)
         return;
@@ -446,9 +452,9 @@ void PlayBar::showTime() {
         position = 0;
     if (hasBuffers()) {
         {
-            EventLock held(drawLock);
+            EventLock guard(drawLock);
             // Checked again under the lock: layout may have replaced the buffers meanwhile.
-            if (hasBuffers()) {
+            if (guard.held() && hasBuffers()) {
                 drawTimeBar(composite.dc);
                 hasContent = TRUE;
             }
@@ -468,8 +474,8 @@ void PlayBar::updateVolume() {
     shownVolume = v;
     if (hasBuffers()) {
         {
-            EventLock held(drawLock);
-            if (hasBuffers()) {
+            EventLock guard(drawLock);
+            if (guard.held() && hasBuffers()) {
                 drawVolumeBar(composite.dc);
                 hasContent = TRUE;
             }

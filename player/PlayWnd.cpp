@@ -267,6 +267,10 @@ INT_PTR CALLBACK PlayWndHostProc(HWND dialog, UINT message, WPARAM wParam, LPARA
             case WM_SIZE:
                 if (TheInstance)
                     TheInstance->layout();
+                // The logo is centred on the whole area, so a new size moves it; left to itself the system
+                // repaints only the strip that a growing area uncovers (the bar hiding in full screen)
+                // and nothing when it shrinks, which leaves the old logo where it was.
+                InvalidateRect(dialog, nullptr, FALSE);
                 return TRUE;
             case WM_PAINT: {
                 PaintScope paint(dialog);

@@ -1,6 +1,11 @@
 #include "LibVolume.h"
 
-#include "quorra.h"
+const MixerCalls WinmmMixer = {
+    mixerGetNumDevs,        mixerOpen,
+    mixerGetDevCapsW,       mixerGetLineInfoW,
+    mixerGetLineControlsW,  mixerGetControlDetailsW,
+    mixerSetControlDetails, mixerClose,
+};
 
 LibVolume* TheVolume = nullptr;
 
@@ -11,13 +16,13 @@ constexpr DWORD kFullScale = 65535;
 
 }  // namespace
 
-LibVolume::LibVolume() = default;
+LibVolume::LibVolume(const MixerCalls& mixer) : m_mixer(&mixer) {}
 
 // The mixer is not closed here: whoever deletes the object calls Close first.
 LibVolume::~LibVolume() = default;
 
 BOOL LibVolume::Open() {
-    m_numDevs = mixerGetNumDevs();
+    m_numDevs = m_mixer->getNumDevs();
     m_hMixer = nullptr;
     m_caps = MIXERCAPSW{};
     m_lineName.clear();
@@ -31,11 +36,11 @@ BOOL LibVolume::Open() {
     // CALLBACK_WINDOW with no window: the mixer never notifies us; changes made elsewhere are seen only
     // by reading.
     HMIXER mixer = nullptr;
-    if (mixerOpen(&mixer, 0, 0, 0, CALLBACK_WINDOW) != MMSYSERR_NOERROR) {
+    if (m_mixer->open(&mixer, 0, 0, 0, CALLBACK_WINDOW) != MMSYSERR_NOERROR) {
         return FALSE;
     }
     m_hMixer = mixer;
-    if (mixerGetDevCapsW(reinterpret_cast<UINT_PTR>(m_hMixer), &m_caps, sizeof(m_caps)) != MMSYSERR_NOERROR) {
+    if (m_mixer->getDevCaps(reinterpret_cast<UINT_PTR>(m_hMixer), &m_caps, sizeof(m_caps)) != MMSYSERR_NOERROR) {
         return FALSE;
     }
     return TRUE;
@@ -45,7 +50,7 @@ BOOL LibVolume::Close() {
     if (!m_hMixer) {
         return TRUE;
     }
-    const MMRESULT result = mixerClose(m_hMixer);
+    const MMRESULT result = m_mixer->close(m_hMixer);
     m_hMixer = nullptr;
     return result == MMSYSERR_NOERROR;
 }
@@ -57,7 +62,8 @@ BOOL LibVolume::FindMasterVolumeControl() {
     const HMIXEROBJ mixer = reinterpret_cast<HMIXEROBJ>(m_hMixer);
     MIXERLINEW line = {sizeof(line)};
     line.dwComponentType = MIXERLINE_COMPONENTTYPE_DST_SPEAKERS;
-    if (mixerGetLineInfoW(mixer, &line, MIXER_OBJECTF_HMIXER | MIXER_GETLINEINFOF_COMPONENTTYPE) != MMSYSERR_NOERROR) {
+    if (m_mixer->getLineInfo(mixer, &line, MIXER_OBJECTF_HMIXER | MIXER_GETLINEINFOF_COMPONENTTYPE) !=
+        MMSYSERR_NOERROR) {
         return FALSE;
     }
     MIXERCONTROLW control = {sizeof(control)};
@@ -67,7 +73,7 @@ BOOL LibVolume::FindMasterVolumeControl() {
     controls.cControls = 1;
     controls.cbmxctrl = sizeof(control);
     controls.pamxctrl = &control;
-    if (mixerGetLineControlsW(mixer, &controls, MIXER_OBJECTF_HMIXER | MIXER_GETLINECONTROLSF_ONEBYTYPE) !=
+    if (m_mixer->getLineControls(mixer, &controls, MIXER_OBJECTF_HMIXER | MIXER_GETLINECONTROLSF_ONEBYTYPE) !=
         MMSYSERR_NOERROR) {
         return FALSE;
     }
@@ -100,8 +106,8 @@ BOOL LibVolume::SetValue(DWORD raw) {
     }
     MIXERCONTROLDETAILS_UNSIGNED value = {raw};
     MIXERCONTROLDETAILS details = Details(m_controlId, &value);
-    return mixerSetControlDetails(reinterpret_cast<HMIXEROBJ>(m_hMixer), &details,
-                                  MIXER_OBJECTF_HMIXER | MIXER_SETCONTROLDETAILSF_VALUE) == MMSYSERR_NOERROR;
+    return m_mixer->setControlDetails(reinterpret_cast<HMIXEROBJ>(m_hMixer), &details,
+                                      MIXER_OBJECTF_HMIXER | MIXER_SETCONTROLDETAILSF_VALUE) == MMSYSERR_NOERROR;
 }
 
 BOOL LibVolume::GetValue(DWORD* raw) {
@@ -110,39 +116,42 @@ BOOL LibVolume::GetValue(DWORD* raw) {
     }
     MIXERCONTROLDETAILS_UNSIGNED value = {0};
     MIXERCONTROLDETAILS details = Details(m_controlId, &value);
-    if (mixerGetControlDetailsW(reinterpret_cast<HMIXEROBJ>(m_hMixer), &details,
-                                MIXER_OBJECTF_HMIXER | MIXER_GETCONTROLDETAILSF_VALUE) != MMSYSERR_NOERROR) {
+    if (m_mixer->getControlDetails(reinterpret_cast<HMIXEROBJ>(m_hMixer), &details,
+                                   MIXER_OBJECTF_HMIXER | MIXER_GETCONTROLDETAILSF_VALUE) != MMSYSERR_NOERROR) {
         return FALSE;
     }
     *raw = value.dwValue;
     return TRUE;
 }
 
-QUORRA_API int WINAPI quorra_getVolume() {
-    try {
-        DWORD raw = 0;
-        if (TheVolume && TheVolume->IsOpen()) {
-            DWORD read = 0;
-            if (TheVolume->GetValue(&read)) {
-                raw = read;
-            }
-        }
-        // Unsigned 32-bit and truncated: 65535 reads 100, 32767 reads 49, and a raw value above full scale
-        // reads above 100.
-        return static_cast<int>((raw * 100u) / kFullScale);
-    } catch (...) {
-        return 0;
-    }
+DWORD VolumeLevelToRaw(int level) {
+    // The product wraps in 32 bits (done unsigned, where wrapping is defined); 50 is written as 32767.
+    return (static_cast<DWORD>(level) * kFullScale) / 100u;
 }
 
-QUORRA_API void WINAPI quorra_setVolume(int level) {
-    try {
-        if (!TheVolume || !TheVolume->IsOpen()) {
-            return;
+int RawToVolumeLevel(DWORD raw) {
+    // To the nearest level, so that every level written reads back as itself: the write truncates, which
+    // leaves the raw value less than one unit below the level's exact point (a level is 655.35 units).
+    // Truncating here as well read 50 back as 49, and the player, seeing its volume differ, wrote it again
+    // on every timer step. 32767 reads 50, 655 reads 1, 327 reads 0; a raw value above full scale reads
+    // above 100 (unsigned 32-bit arithmetic, no clamping).
+    return static_cast<int>((raw * 100u + kFullScale / 2) / kFullScale);
+}
+
+int ReadMasterVolume(LibVolume* volume) {
+    DWORD raw = 0;
+    if (volume && volume->IsOpen()) {
+        DWORD read = 0;
+        if (volume->GetValue(&read)) {
+            raw = read;
         }
-        // The product wraps in 32 bits (done unsigned, where wrapping is defined); 50 is written as 32767.
-        const DWORD raw = (static_cast<DWORD>(level) * kFullScale) / 100u;
-        TheVolume->SetValue(raw);
-    } catch (...) {
     }
+    return RawToVolumeLevel(raw);
+}
+
+void WriteMasterVolume(LibVolume* volume, int level) {
+    if (!volume || !volume->IsOpen()) {
+        return;
+    }
+    volume->SetValue(VolumeLevelToRaw(level));
 }

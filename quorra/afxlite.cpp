@@ -316,13 +316,10 @@ ModuleStateScope::~ModuleStateScope() {
     }
 }
 
+CLiteWnd::CLiteWnd() = default;
+
 CLiteWnd::~CLiteWnd() {
-    if (site_) {
-        site_->Destroy();
-        site_->Release();
-        site_ = nullptr;
-        m_hWnd = nullptr;
-    }
+    DestroySite();
     if (m_hWnd && prevProc_) {
         Detach();
     }
@@ -347,7 +344,7 @@ BOOL CLiteWnd::CreateControl(REFCLSID clsid, LPCWSTR windowName, DWORD style, co
         return FALSE;
     }
     m_hWnd = site->Window();
-    site_ = site.detach();
+    site_ = std::move(site);
     SetWindowLongPtrW(m_hWnd, GWLP_ID, static_cast<LONG_PTR>(id));
     if (windowName && *windowName) {
         SetWindowTextW(m_hWnd, windowName);
@@ -358,13 +355,20 @@ BOOL CLiteWnd::CreateControl(REFCLSID clsid, LPCWSTR windowName, DWORD style, co
     return TRUE;
 }
 
+// The wrapper lets go of the site before the control is torn down: messages sent on the way (the
+// control window's WM_DESTROY) find a wrapper with no control, not one half ended.
+bool CLiteWnd::DestroySite() {
+    if (!site_) {
+        return false;
+    }
+    ComPtr<ControlSite> site = std::move(site_);
+    m_hWnd = nullptr;
+    site->Destroy();
+    return true;
+}
+
 BOOL CLiteWnd::DestroyWindow() {
-    if (site_) {
-        ControlSite* site = site_;
-        site_ = nullptr;
-        m_hWnd = nullptr;
-        site->Destroy();
-        site->Release();
+    if (DestroySite()) {
         return TRUE;
     }
     if (!m_hWnd) {

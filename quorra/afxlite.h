@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include "ComPtr.h"
+
 class ControlSite;
 
 // Started on the first module-state scope, not from DllMain: nothing runs under the loader lock.
@@ -50,7 +52,8 @@ class ModuleStateScope {
 
 class CLiteWnd {
   public:
-    CLiteWnd() = default;
+    // Both out of line: only there is ControlSite complete, which the owner of site_ needs.
+    CLiteWnd();
     virtual ~CLiteWnd();
     CLiteWnd(const CLiteWnd&) = delete;
     CLiteWnd& operator=(const CLiteWnd&) = delete;
@@ -85,9 +88,11 @@ class CLiteWnd {
   private:
     static LRESULT CALLBACK LiteWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void Detach();
+    // Ends the hosted control, if there is one; false when there is none.
+    bool DestroySite();
 
     WNDPROC prevProc_ = nullptr;
-    ControlSite* site_ = nullptr;
+    ComPtr<ControlSite> site_;
     // The message being handled, for Default.
     UINT curMessage_ = 0;
     WPARAM curWParam_ = 0;

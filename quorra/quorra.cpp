@@ -163,6 +163,21 @@ QUORRA_API void WINAPI quorra_release(InstanceHandle instance) {
     }
 }
 
+QUORRA_API int WINAPI quorra_getVolume() {
+    try {
+        return ReadMasterVolume(TheVolume);
+    } catch (...) {
+        return 0;
+    }
+}
+
+QUORRA_API void WINAPI quorra_setVolume(int level) {
+    try {
+        WriteMasterVolume(TheVolume, level);
+    } catch (...) {
+    }
+}
+
 QUORRA_API BOOL WINAPI quorra_open(InstanceHandle instance, const wchar_t* path) {
     try {
         ModuleStateScope scope;

@@ -5,6 +5,7 @@
 #include <shlwapi.h>
 #include <string>
 #include "FileTypes.h"
+#include "e2e_driver.h"
 
 namespace {
 
@@ -27,6 +28,13 @@ bool KeyExists(HKEY root, const std::wstring& path) {
         return false;
     RegCloseKey(key);
     return true;
+}
+
+// This process's kernel handles, registry keys included, counted as the resource checks of the player do.
+DWORD OwnHandleCount() {
+    e2e::Resources resources;
+    EXPECT_TRUE(e2e::ReadResources(GetCurrentProcess(), GetCurrentProcessId(), resources));
+    return resources.kernelHandles;
 }
 
 std::wstring ShortProgramPath() {
@@ -99,6 +107,23 @@ TEST_F(FileTypes, AssociatesEveryNonEmptyEntryAndRemovesThemAgain) {
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, L".vftestb"));
     EXPECT_EQ(Value(HKEY_CURRENT_USER, choice, L"Progid"), L"VantrelTest.vftesta");
     SHDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.vftesta");
+}
+
+// Every key and the token are given back before a call returns: registering and
+// removing again and again leaves the process with the handles it had.
+TEST_F(FileTypes, RegisteringAndRemovingKeepsNoHandle) {
+    // The first round opens what stays open for the process (the classes root's own handles).
+    AssociateFileTypes(kApp, kPrefix, L"vftesta;vftestb", nullptr);
+    UnassociateFileTypes(kApp, kPrefix, L"vftesta;vftestb");
+    const DWORD before = OwnHandleCount();
+    ASSERT_GT(before, 0u);
+    for (int round = 0; round < 5; ++round) {
+        AssociateFileTypes(kApp, kPrefix, L"vftesta;vftestb", nullptr);
+        IsProcessElevated();
+        EXPECT_EQ(DeleteSubKey(HKEY_CURRENT_USER, L"Software\\VantrelFileTypesTestParent", L"missing"), 0);
+        UnassociateFileTypes(kApp, kPrefix, L"vftesta;vftestb");
+    }
+    EXPECT_EQ(OwnHandleCount(), before);
 }
 
 TEST_F(FileTypes, EntriesAreUsedAsTheyStand) {

@@ -351,6 +351,49 @@ TEST_F(MainWndTest, CaptionNamesTheFileOnlyWhilePlayingOrPaused) {
     }
 }
 
+// The caption holds 259 characters: "Vantrel - " and 249 of the file name. A longer name is cut so that
+// the product name, the start of the file name and "..." fill the caption exactly.
+TEST_F(MainWndTest, ALongFileNameIsCutWithAnEllipsisAndTheCaptionIsNeverEmpty) {
+    build(true);
+    // A file name of the given length in UTF-16 units: letters that change along it, then ".flv".
+    auto name = [](size_t length) {
+        std::wstring text;
+        for (size_t i = 0; text.size() + 4 < length; ++i)
+            text += static_cast<wchar_t>(L'a' + i % 26);
+        return text + L".flv";
+    };
+    struct Case {
+        size_t length;  // of the file name
+        size_t kept;    // units of it in the caption; all of them: no "..."
+        size_t captionLength;
+    } cases[] = {
+        {5, 5, 15},      {248, 248, 258}, {249, 249, 259}, {250, 246, 259},
+        {251, 246, 259}, {259, 246, 259}, {260, 246, 259}, {1000, 246, 259},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.length);
+        const std::wstring title = name(c.length);
+        ASSERT_EQ(title.size(), c.length);
+        putEngine(kStatePlaying);
+        logic->currentTitle = title;
+        UpdateCaption();
+        const std::wstring expected = L"Vantrel - " + title.substr(0, c.kept) + (c.kept < c.length ? L"..." : L"");
+        EXPECT_EQ(std::wstring(CaptionBuffer), expected);
+        EXPECT_EQ(wcslen(CaptionBuffer), c.captionLength);
+        wchar_t shown[400] = {};
+        GetWindowTextW(main, shown, 400);
+        EXPECT_EQ(std::wstring(shown), expected);
+    }
+
+    // A character outside the basic plane is two units; the cut never leaves half of one behind.
+    std::wstring title(245, L'x');
+    title += L"\U0001F600";
+    title += std::wstring(20, L'y');
+    logic->currentTitle = title;
+    UpdateCaption();
+    EXPECT_EQ(std::wstring(CaptionBuffer), L"Vantrel - " + std::wstring(245, L'x') + L"...");
+}
+
 TEST_F(MainWndTest, AboutBoxReadsTheProductAndVersionAndShowsTheIcon) {
     build(true);
     HWND about = CreateDialogParamW(AppGlobals.instance, MAKEINTRESOURCEW(IDD_ABOUTBOX), main, AboutDlgProc, 0);

@@ -8,6 +8,7 @@
 
 #include "PlayLogic.h"
 #include "PlayWnd.h"
+#include "UniqueHandle.h"
 #include "resource.h"
 #include "ui_fixture.h"
 
@@ -100,6 +101,27 @@ TEST_F(PlayWndTest, IdleHostIsBlackWithTheLogoCentred) {
     EXPECT_NE(canvas.pixel(82 + 158, 72 + 77), 0u);
     EXPECT_EQ(canvas.pixel(81, 72 + 77), 0u);
     EXPECT_EQ(canvas.pixel(82 + 316, 72 + 77), 0u);
+}
+
+// The logo sits in the middle of the whole area, so any change of size moves it: the whole area must be
+// repainted, not only the strip that a growing area uncovers (the bar hiding in full screen).
+TEST_F(PlayWndTest, ASizeChangeRepaintsTheWholeArea) {
+    struct Case {
+        int width, height;
+    } cases[] = {{480, 327}, {520, 327}, {520, 300}, {480, 300}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+        UpdateWindow(area->host);
+        RECT pending;
+        ASSERT_FALSE(GetUpdateRect(area->host, &pending, FALSE)) << "nothing is left to paint before the change";
+        resizeHost(c.width, c.height);
+        UniqueHrgn region(CreateRectRgn(0, 0, 0, 0));
+        const UniqueHrgn whole(CreateRectRgn(0, 0, c.width, c.height));
+        EXPECT_NE(GetUpdateRgn(area->host, region.get(), FALSE), NULLREGION);
+        GetRgnBox(region.get(), &pending);
+        EXPECT_TRUE(EqualRgn(region.get(), whole.get())) << "to be painted: " << pending.left << "," << pending.top
+                                                         << " - " << pending.right << "," << pending.bottom;
+    }
 }
 
 TEST_F(PlayWndTest, LogoGivesWayToAShownVideoWhilePlayingOrPaused) {

@@ -2,7 +2,9 @@
 # programs of this file do not run beside each other.
 vantrel_test(quorra_test TIER win32 SOURCES quorra_test.cpp LIBS quorra winmm oleaut32 ole32 user32 gdi32 advapi32
     PROPERTIES RESOURCE_LOCK quorra_master_volume)
-vantrel_test(quorra_volume_test TIER win32 SOURCES quorra_volume_test.cpp LIBS quorra winmm user32
+# Also the library's volume object itself, over a double of the mixer calls, under the player's controller.
+vantrel_test(quorra_volume_test TIER win32 SOURCES quorra_volume_test.cpp ${VANTREL_ROOT}/quorra/LibVolume.cpp
+    LIBS quorra vantrel_core winmm user32
     PROPERTIES RESOURCE_LOCK quorra_master_volume)
 # What an instance shows on the virtual display. It releases its instance, which sets the master volume:
 # the display's lock and the volume's lock both apply (one RESOURCE_LOCK list, set once the discovered

@@ -1,9 +1,69 @@
 // The SWF reader and the frame clock on their own: movies made by the test's writer, cut and damaged.
 #include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
 
 #include "frame_clock.h"
 #include "swf_reader.h"
 #include "swf_writer.h"
+
+// Every allocation of this program goes through here, so that a case can see the most memory that a read
+// held at once: the size sits in front of each block.
+namespace {
+std::atomic<size_t> LiveBytes{0};
+std::atomic<size_t> PeakBytes{0};
+constexpr size_t kSizeHead = 16;  // keeps the blocks aligned as malloc's are
+
+void* Allocate(size_t size) {
+    auto* block = static_cast<unsigned char*>(std::malloc(size + kSizeHead));
+    if (!block)
+        return nullptr;
+    *reinterpret_cast<size_t*>(block) = size;
+    const size_t live = LiveBytes += size;
+    size_t peak = PeakBytes.load();
+    while (live > peak && !PeakBytes.compare_exchange_weak(peak, live)) {
+    }
+    return block + kSizeHead;
+}
+
+void Free(void* p) {
+    if (!p)
+        return;
+    unsigned char* block = static_cast<unsigned char*>(p) - kSizeHead;
+    LiveBytes -= *reinterpret_cast<size_t*>(block);
+    std::free(block);
+}
+}  // namespace
+
+void* operator new(size_t size) {
+    if (void* p = Allocate(size))
+        return p;
+    throw std::bad_alloc();
+}
+void* operator new[](size_t size) {
+    return operator new(size);
+}
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+    return Allocate(size);
+}
+void* operator new[](size_t size, const std::nothrow_t&) noexcept {
+    return Allocate(size);
+}
+void operator delete(void* p) noexcept {
+    Free(p);
+}
+void operator delete[](void* p) noexcept {
+    Free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    Free(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+    Free(p);
+}
 
 namespace {
 
@@ -260,6 +320,88 @@ TEST(FrameClock, OddRates) {
     empty.Play(0);
     EXPECT_FALSE(empty.Playing());
     EXPECT_EQ(empty.Frame(1000), 0u);
+}
+
+// A "CWS" movie declaring 4 GB: a whole movie, and behind it (or, with a filler tag, inside it) tens of
+// megabytes of zeros that deflate to a few tens of kilobytes. Reading it costs what the movie holds up to
+// its End tag, not what the file declares or what its zlib stream could give.
+std::vector<uint8_t> MovieWithZeros(size_t zeros, bool fillerFirst) {
+    std::vector<uint8_t> body;
+    const std::vector<uint8_t> rect = swf::EncodeRect(15, 0, 6400, 0, 4800);
+    body.insert(body.end(), rect.begin(), rect.end());
+    body.insert(body.end(), {0, 12, 10, 0});  // 12 fps, 10 frames
+    if (fillerFirst) {
+        // A tag of an unknown kind whose data is the zeros: the movie's frames come after it.
+        const uint32_t length = static_cast<uint32_t>(zeros);
+        body.insert(body.end(), {uint8_t(2 << 6 | 0x3F), 0, uint8_t(length), uint8_t(length >> 8),
+                                 uint8_t(length >> 16), uint8_t(length >> 24)});
+    }
+    std::vector<uint8_t> frames = {0x43, 0x02, 0x20, 0x40, 0xC0};  // SetBackgroundColor 0x2040C0
+    for (int i = 0; i < 10; ++i)
+        frames.insert(frames.end(), {0x40, 0x00});  // ShowFrame
+    frames.insert(frames.end(), {0x00, 0x00});      // End
+
+    std::vector<uint8_t> out = {'C', 'W', 'S', 10, 0xFF, 0xFF, 0xFF, 0xFF};
+    z_stream zs = {};
+    EXPECT_EQ(deflateInit(&zs, Z_BEST_COMPRESSION), Z_OK);
+    std::vector<uint8_t> chunk(1 << 16);
+    const std::vector<uint8_t> zeroChunk(1 << 20, 0);
+    auto feed = [&](const uint8_t* data, size_t size, int flush) {
+        zs.next_in = const_cast<Bytef*>(data);
+        zs.avail_in = static_cast<uInt>(size);
+        do {
+            zs.next_out = chunk.data();
+            zs.avail_out = static_cast<uInt>(chunk.size());
+            deflate(&zs, flush);
+            out.insert(out.end(), chunk.data(), chunk.data() + (chunk.size() - zs.avail_out));
+        } while (zs.avail_out == 0 || zs.avail_in != 0);
+    };
+    feed(body.data(), body.size(), Z_NO_FLUSH);
+    if (!fillerFirst)
+        feed(frames.data(), frames.size(), Z_NO_FLUSH);
+    for (size_t left = zeros; left > 0;) {
+        const size_t piece = std::min(left, zeroChunk.size());
+        feed(zeroChunk.data(), piece, Z_NO_FLUSH);
+        left -= piece;
+    }
+    if (fillerFirst)
+        feed(frames.data(), frames.size(), Z_NO_FLUSH);
+    feed(nullptr, 0, Z_FINISH);
+    deflateEnd(&zs);
+    return out;
+}
+
+TEST(SwfReader, ADeclaredHugeMovieCostsWhatItHoldsUpToItsEnd) {
+    const struct {
+        const char* what;
+        size_t zeros;
+        bool fillerFirst;
+        swf::ReadStatus status;
+        uint32_t showFrames;
+    } cases[] = {
+        // Past the End tag nothing is read, however much the stream still holds.
+        {"zeros after the End tag", 80u << 20, false, swf::ReadStatus::Ok, 10},
+        // A tag is skipped a step at a time; one that runs past the size limit cuts the movie there.
+        {"a filler tag of 8 MB before the frames", 8u << 20, true, swf::ReadStatus::Ok, 10},
+        {"a filler tag past the size limit", swf::kMaxMovieBytes, true, swf::ReadStatus::Truncated, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<uint8_t> data = MovieWithZeros(c.zeros, c.fillerFirst);
+        ASSERT_LT(data.size(), 300u << 10);
+        swf::MovieInfo info;
+        const size_t before = LiveBytes.load();
+        PeakBytes = before;
+        EXPECT_EQ(Read(data, &info), c.status);
+        EXPECT_LT(PeakBytes.load() - before, 1u << 20) << "bytes held at once while reading";
+        EXPECT_EQ(info.declaredLength, 0xFFFFFFFFu);
+        EXPECT_EQ(info.showFrames, c.showFrames);
+        EXPECT_EQ(info.hasBackground, c.showFrames > 0);
+        if (c.showFrames > 0) {
+            EXPECT_EQ(info.background, 0x2040C0u);
+            EXPECT_EQ(info.frameCount, 10u);
+        }
+    }
 }
 
 }  // namespace

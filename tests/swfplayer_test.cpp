@@ -9,6 +9,7 @@
 #include "SwfPlayer.h"
 #include "flash_control_host.h"
 #include "quorra.h"
+#include "quorra_mixer.h"
 #include "swf_writer.h"
 
 namespace {
@@ -144,16 +145,23 @@ TEST_F(SwfPlayerTest, AnUnknownInstanceStopsAndStaysStopped) {
 }
 
 TEST_F(SwfPlayerTest, VolumeIsTheLibrarysMasterVolumeAndSettingItAlwaysSucceeds) {
+    TestMixer mixer;
+    SKIP_OR_FAIL_WITHOUT_MIXER(mixer);
     ASSERT_TRUE(player_.open(movie_.c_str()));
-    EXPECT_TRUE(player_.setVolume(30));
-    if (player_.getVolume() == 0) {
-        // No master volume control on this prefix's mixer: the engine still reports success.
-        EXPECT_TRUE(player_.setVolume(80));
-        return;
+    for (int level : {30, 0, 100, 77}) {
+        SCOPED_TRACE(level);
+        EXPECT_TRUE(player_.setVolume(level));
+        EXPECT_EQ(mixer.Read(), static_cast<DWORD>(level) * 65535 / 100);
+        EXPECT_EQ(player_.getVolume(), level);
     }
-    EXPECT_EQ(player_.getVolume(), 29) << "30 is written as 19660, which reads back as 29";
-    quorra_release(instance_);  // ends the master volume
+    // The master volume changed elsewhere is what the engine reports.
+    ASSERT_EQ(mixer.Write(19660), static_cast<MMRESULT>(MMSYSERR_NOERROR));
+    EXPECT_EQ(player_.getVolume(), 30);
+
+    quorra_release(instance_);  // ends the master volume and sets it to full scale
+    EXPECT_EQ(mixer.Read(), 65535u);
     EXPECT_TRUE(player_.setVolume(30));
+    EXPECT_EQ(mixer.Read(), 65535u) << "no master volume without an instance";
     EXPECT_EQ(player_.getVolume(), 0);
     instance_ = quorra_create(host_);
 }

@@ -107,8 +107,9 @@ void FlashControl::Paint(HDC dc, const RECT& rc) {
 
 // The window's text is the position the corner of the picture shows ("3 / 60"), empty without a
 // movie: another process can read it where it cannot read the picture. It is stored and compared without
-// a message through the window's procedure: a host that subclasses the window with the ANSI calls (the
-// SWF library does) would hand the procedure a converted text.
+// a message through the window's procedure, which is the host's once it subclasses the window (the SWF
+// library does, with the wide calls): the host is not sent a text on every frame, and one that subclassed
+// with the ANSI calls would be handed a converted one.
 void FlashControl::UpdateCaption() {
     if (!hwnd_)
         return;
