@@ -1,5 +1,4 @@
-// The test programs really run under Wine as Unicode Windows programs, and the player they test carries
-// the version resource it ships with.
+// The player carries the version resource it ships with.
 #include <windows.h>
 #include <gtest/gtest.h>
 #include <string>
@@ -24,12 +23,6 @@ std::wstring VersionString(const std::vector<BYTE>& block, const wchar_t* name) 
 }
 
 }  // namespace
-
-TEST(Harness, RunsAsUnicodeWindowsProgram) {
-    EXPECT_EQ(sizeof(TCHAR), 2u);
-    EXPECT_NE(GetModuleHandleW(L"ntdll.dll"), nullptr);
-    EXPECT_NE(GetModuleHandleW(L"kernel32.dll"), nullptr);
-}
 
 TEST(Harness, PlayerCarriesItsVersionResource) {
     std::wstring exe = BinFolder() + L"Vantrel.exe";

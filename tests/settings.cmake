@@ -1,4 +1,4 @@
 # Uses the real Software\Vantrel and Software\Tarnwell\Vantrel keys of the prefix: never beside another
 # program that touches them.
 vantrel_test(settings_test TIER win32 SOURCES settings_test.cpp LIBS vantrel_core
-    PROPERTIES RESOURCE_LOCK vantrel_registry)
+    RESOURCE_LOCK vantrel_registry)

@@ -11,6 +11,10 @@ VANTREL_WINE_X11=$VANTREL_BUILD/wine/x11      # X11 driver: video and screenshot
 VANTREL_RUN=$VANTREL_BUILD/run
 export VANTREL_ROOT VANTREL_BUILD VANTREL_BUILD32 VANTREL_WINE_NULL VANTREL_WINE_X11 VANTREL_RUN
 
+# Wine turns Unix file names into Windows ones through the code page of the locale: under POSIX (what a
+# fresh Debian image often has) that is ASCII, and a file with CJK or accented letters in its name is not
+# found. C.UTF-8 comes with libc-bin, so every Debian 12 has it.
+export LC_ALL=C.UTF-8
 export WINELOADER=/usr/lib/wine/wine64
 export WINESERVER=/usr/lib/wine/wineserver64
 export WINEARCH=win64

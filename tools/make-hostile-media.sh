@@ -65,7 +65,7 @@ spew('flv-offset-zero.flv', flv_header(0) . substr($h263, 13));
 spew('flv-offset-max.flv', flv_header(0xFFFFFFFF) . substr($h263, 13));
 # A video tag that claims 16 MB in a file of a few hundred bytes.
 spew('flv-tag-beyond-file.flv', flv_header() . flv_tag(9, 0, "\x22" . noise(200), 0xFFFFFF));
-# Tag types 0, 1, 7, 31 between the good ones.
+# Tag types 0, 7 and 31 (none of them audio, video or script data) between the good ones.
 spew('flv-unknown-tags.flv', flv_join(5, map { ([0, 0, noise(64)], [31, 0, noise(32)], $_, [7, $_->[1], noise(16)]) } @h263[0 .. 40]));
 # Script data: a string that claims 64 KB, an object that never ends, raw noise.
 spew('flv-garbage-script.flv', flv_join(5,

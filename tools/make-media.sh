@@ -8,7 +8,7 @@
 #   green.flv       5 s, 320x180 pure green (0,255,0) H.264, a sine tone in AAC: the colour a screenshot looks for
 #   long.flv        60 s, 640x360 H.264 + AAC (the bridge benchmark)
 #   truncated.flv   the first 12 KB of h264.flv
-#   random.flv      64 KB of random bytes
+#   random.flv      64 KB of random bytes (seeded)
 #   视频.flv        a copy of h263.flv under a CJK name
 #   accentué.flv    a copy of h263.flv under an accented name
 #   pair/a.flv      2 s H.263 + MP3, a test pattern
@@ -50,10 +50,22 @@ make pair/a.flv -f lavfi -i testsrc=size=320x240:rate=25:duration=2 -f lavfi -i 
 make pair/b.flv -f lavfi -i smptebars=size=320x240:rate=25:duration=2 -f lavfi -i sine=frequency=880:duration=2 \
     -c:v flv1 -q:v 5 -c:a libmp3lame -b:a 64k -ar 44100
 
-[ -s truncated.flv ] || head -c 12288 h264.flv >truncated.flv
-# Fixed seed: the same bytes on every machine, so a failure can be reproduced.
-[ -s random.flv ] || { openssl enc -aes-128-ctr -pass pass:vantrel -nosalt -pbkdf2 </dev/zero 2>/dev/null || true; } |
-    head -c 65536 >random.flv
-[ -s 视频.flv ] || cp h263.flv 视频.flv
-[ -s accentué.flv ] || cp h263.flv accentué.flv
-exit 0
+derive() { # target, command...: the command's output becomes the target only when it succeeds
+    local target=$1
+    shift
+    [ -s "$target" ] && return 0
+    "$@" >"$target.tmp"
+    mv "$target.tmp" "$target"
+}
+
+derive truncated.flv head -c 12288 h264.flv
+# A fixed seed and perl's own generator (the same on every platform): the same bytes on every machine, so
+# a failure can be reproduced.
+derive random.flv perl -e 'srand(20261210); binmode STDOUT; print map { chr(int(rand(256))) } 1 .. 65536'
+derive 视频.flv cat h263.flv
+derive accentué.flv cat h263.flv
+
+# A short file is one the player must refuse too, so the tests would pass on it: a file kept from a run
+# that broke off (or made some other way) must have the full size, or the build fails.
+[ "$(stat -c %s truncated.flv)" -eq 12288 ] && [ "$(stat -c %s random.flv)" -eq 65536 ] ||
+    { echo "make-media.sh: truncated.flv or random.flv in $out has the wrong size" >&2; exit 1; }
