@@ -22,8 +22,12 @@ extern EngineFactory MakeEngine;
 struct libvlc_event_t;
 void handleProc(const libvlc_event_t* event, void* userData);
 
-// wParam: the libvlc event type; lParam: the event's new time for TimeChanged, else 0.
+// wParam: the libvlc event type in its low kEngineEventTypeBits bits and, above them, the event generation
+// it was raised in (as many of its low bits as fit: 20 in a 32-bit WPARAM); lParam: the event's new time
+// for TimeChanged, else 0.
 constexpr UINT WM_ENGINE_EVENT = WM_APP + 0x50;
+constexpr int kEngineEventTypeBits = 12;
+WPARAM EngineEventWParam(int type, unsigned generation);
 
 // The playback controller: owns the engine and the playlist, keeps the user's volume and mute.
 class PlayLogic {
@@ -46,8 +50,8 @@ class PlayLogic {
     void applyVolume();
     bool createMediaPlayer(PlayerType type);
     void updateVideoVisibility();
-    // What handleProc learned, on the user-interface thread.
-    void onEngineEvent(int type, MediaTime time);
+    // What handleProc posted (WM_ENGINE_EVENT's parameters), on the user-interface thread.
+    void onEngineEvent(WPARAM wParam, LPARAM lParam);
     void setCurrentPath(const wchar_t* path);
     bool isPlaying();
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 #include "AppGlobals.h"
+#include "PlayBar.h"
 #include "PlayLogic.h"
 #include "PlayWnd.h"
 #include <vlc/vlc.h>
@@ -117,7 +118,7 @@ MediaPlayer* MakeFakeEngine(PlayerType type) {
 LRESULT CALLBACK TestMainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_ENGINE_EVENT) {
         if (AppGlobals.playLogic)
-            AppGlobals.playLogic->onEngineEvent(static_cast<int>(wParam), static_cast<MediaTime>(lParam));
+            AppGlobals.playLogic->onEngineEvent(wParam, lParam);
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -131,6 +132,15 @@ int PumpEngineEvents() {
         DispatchMessageW(&msg);
     }
     return handled;
+}
+
+// What libvlc's thread does when it raises an event: the handler posts it.
+void RaiseEvent(libvlc_event_type_t type, MediaTime time = 0) {
+    libvlc_event_t event = {};
+    event.type = type;
+    if (type == libvlc_MediaPlayerTimeChanged)
+        event.u.media_player_time_changed.new_time = time;
+    handleProc(&event, nullptr);
 }
 
 class PlayLogicTest : public ::testing::Test {
@@ -165,6 +175,11 @@ class PlayLogicTest : public ::testing::Test {
     void TearDown() override {
         delete logic;
         AppGlobals.playLogic = nullptr;
+        if (AppGlobals.playBar) {
+            AppGlobals.playBar->destroyWindows();
+            AppGlobals.playBar = nullptr;
+        }
+        PlayBar::destroyInstance();
         if (AppGlobals.playWnd)
             AppGlobals.playWnd->destroyWindows();
         PlayWnd::destroyInstance();
@@ -200,6 +215,14 @@ class PlayLogicTest : public ::testing::Test {
     }
 
     FakeEngine* engine() { return static_cast<FakeEngine*>(logic->player); }
+
+    // The real control bar, for the tests that look at what its time bar shows.
+    PlayBar* makeBar() {
+        PlayBar* bar = PlayBar::instance();
+        AppGlobals.playBar = bar;
+        EXPECT_TRUE(bar && bar->create(AppGlobals.instance, AppGlobals.mainWindow));
+        return bar;
+    }
 
     std::vector<std::wstring> playlistNames() {
         std::vector<std::wstring> names;
@@ -535,6 +558,43 @@ TEST_F(PlayLogicTest, EventsApplyTheVolumeOnTheUserInterfaceThreadUntilTheTeardo
     EXPECT_EQ(engine()->volume, 60);
 }
 
+// An event still queued when the file, its playback or the engine changes belongs to what came before: a
+// time that a.flv posted just before the change must not move the next file's time bar (it would show
+// a's time, cut to the new file's length, until the new file's own next event).
+TEST_F(PlayLogicTest, AnEventOfWhatCameBeforeAChangeIsDropped) {
+    const struct {
+        const char* change;
+        const wchar_t* next;  // opened after the change
+        bool newEngine;
+    } cases[] = {
+        {"another file in the same engine", L"b.flv", false},
+        {"stop, then the same file again", L"a.flv", false},
+        {"a new engine", L"b.flv", true},
+    };
+    makeFile(L"a.flv");
+    makeFile(L"b.flv");
+    PlayBar* bar = makeBar();
+    ASSERT_NE(bar, nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.change);
+        ASSERT_TRUE(openFile(L"a.flv"));
+        engine()->length = 60000;
+        PumpEngineEvents();
+        RaiseEvent(libvlc_MediaPlayerTimeChanged, 50000);
+        if (c.newEngine)
+            logic->releasePlayer();
+        ASSERT_TRUE(openFile(c.next));
+        engine()->length = 10000;
+        EXPECT_EQ(PumpEngineEvents(), 1);
+        EXPECT_EQ(bar->position, 0) << "the time bar shows the previous playback's time";
+
+        RaiseEvent(libvlc_MediaPlayerTimeChanged, 2500);
+        EXPECT_EQ(PumpEngineEvents(), 1);
+        EXPECT_EQ(bar->position, 2500);
+        EXPECT_EQ(bar->length, 10000);
+    }
+}
+
 // libvlc may still report the mute flag as it was just after a change was asked for: the timer step and
 // the Playing handling then both see it differ, and must both ask for the wanted state, not toggle.
 TEST_F(PlayLogicTest, MuteIsAppliedAsTheWantedStateEvenWhileTheEngineStillReportsTheOldOne) {
@@ -547,7 +607,8 @@ TEST_F(PlayLogicTest, MuteIsAppliedAsTheWantedStateEvenWhileTheEngineStillReport
         logic->toggleMute();
         ASSERT_EQ(logic->isMuted(), wanted);
         logic->timerProc();
-        logic->onEngineEvent(libvlc_MediaPlayerPlaying, 0);
+        RaiseEvent(libvlc_MediaPlayerPlaying);
+        PumpEngineEvents();
         logic->timerProc();
         EXPECT_EQ(engine()->muted, wanted);
     }
