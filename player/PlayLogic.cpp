@@ -203,6 +203,9 @@ void PlayLogic::onEngineEvent(WPARAM wParam, LPARAM lParam) {
                 bar->updateButtons();
             break;
         case libvlc_MediaPlayerTimeChanged:
+            // libvlc reports a time once its output has started; a time of 0 has not moved yet.
+            if (time > 0)
+                hasPlayed = true;
             updateVideoVisibility();
             if (bar) {
                 if (knownLength <= 0 && player)
@@ -296,6 +299,9 @@ void PlayLogic::setCurrentPath(const wchar_t* path) {
     // event posted for it.
     knownLength = 0;
     NewEventGeneration();
+    arrivalStep = 0;
+    hasPlayed = false;
+    openFailed = false;
 }
 
 void PlayLogic::play() {
@@ -357,7 +363,12 @@ void PlayLogic::navigate(int step) {
     if (player && player->getState() == kStatePlaying && player->getTime() == 0)
         return;
     stop();
-    int index = playlist.currentIndex() + step;
+    openNearest(playlist.currentIndex() + step, step);
+}
+
+// From index on, in the direction of the step, the first item that opens is played; the ones that fail
+// to open are removed on the way.
+void PlayLogic::openNearest(int index, int step) {
     while (playlist.count() > 0) {
         int count = playlist.count();
         if (index < 0)
@@ -368,6 +379,7 @@ void PlayLogic::navigate(int step) {
         PlayerType type = PlayerTypeForFile(path.c_str());
         if (ProvideVideoWindow(type) && createMediaPlayer(type) && player && player->open(path.c_str())) {
             setCurrentPath(path.c_str());
+            arrivalStep = step;
             playerType = type;
             playlist.setCurrent(index);
             play();
@@ -380,14 +392,40 @@ void PlayLogic::navigate(int step) {
     }
 }
 
+// The current item failed after it had opened: it goes, as an item that fails to open does in navigate,
+// and the next one in the direction of travel plays.
+void PlayLogic::skipCurrentItem(int step) {
+    int index = playlist.currentIndex();
+    if (index < 0)
+        return;
+    playlist.removeAt(index);
+    openNearest(step < 0 ? index - 1 : index, step);
+}
+
+bool PlayLogic::takeOpenFailure() {
+    bool failed = openFailed;
+    openFailed = false;
+    return failed;
+}
+
 void PlayLogic::timerProc() {
     if (!player)
         return;
     PlayerState state = player->getState();
+    if (state == kStateEnded)
+        OutputDebugStringW(L"Playlogic: timerProc: Ended\n");
     if (state == kStatePlaying) {
         applyVolume();
+    } else if ((state == kStateEnded || state == kStateError) && !hasPlayed) {
+        // Ended or failed before it ever reported a time: libvlc opens a file of random bytes, reports it
+        // playing and ends it at once. It counts as a file that did not open: the user's own open failed,
+        // and Previous, Next or the end of the file before go past it.
+        stop();
+        if (arrivalStep == 0)
+            openFailed = true;
+        else
+            skipCurrentItem(arrivalStep);
     } else if (state == kStateEnded) {
-        OutputDebugStringW(L"Playlogic: timerProc: Ended\n");
         stop();
         // After the last item the player stays stopped: no wrap at the end of media.
         int count = playlist.count();

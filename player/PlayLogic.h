@@ -72,6 +72,9 @@ class PlayLogic {
     bool alwaysTrue() const { return true; }
     // The start of the teardown: from here on libvlc's events are no longer handled.
     void closeEvents();
+    // True once after a timer step found that the file the user opened ended or failed before it ever
+    // played: the open failed after all, and the caller reports it.
+    bool takeOpenFailure();
 
     MediaPlayer* player = nullptr;
     PlayListData playlist;
@@ -82,7 +85,16 @@ class PlayLogic {
     PlayerType playerType = kPlayerNone;
 
   private:
+    void openNearest(int index, int step);
+    void skipCurrentItem(int step);
+
     HWND boundWindow = nullptr;  // the video window the engine was last given
+    // How the current file was reached: 0 by the user's own open, +1 or -1 by navigate (Next and the end of
+    // the file before, Previous).
+    int arrivalStep = 0;
+    // The current file has reported a playback time past 0 (a TimeChanged of its own event generation).
+    bool hasPlayed = false;
+    bool openFailed = false;
     // The current file's length as last asked on this thread; 0 until known, cleared on every file change
     // and stop. The time bar shows it with the time each TimeChanged brings.
     MediaTime knownLength = 0;

@@ -333,18 +333,101 @@ TEST_F(PlayLogicTest, TheEndOfAnItemMovesOnExceptAfterTheLast) {
     makeFile(L"b.flv");
     ASSERT_TRUE(openFile(L"a.flv"));
     engine()->time = 2000;
+    RaiseEvent(libvlc_MediaPlayerTimeChanged, 2000);
+    PumpEngineEvents();
     engine()->state = kStateEnded;
     logic->timerProc();
     EXPECT_EQ(engine()->loaded, L"b.flv");
     EXPECT_EQ(logic->getState(), kStatePlaying);
 
     engine()->time = 2000;
+    RaiseEvent(libvlc_MediaPlayerTimeChanged, 2000);
+    PumpEngineEvents();
     engine()->state = kStateEnded;
     logic->timerProc();
     EXPECT_EQ(logic->getState(), kStateStopped);
     EXPECT_EQ(engine()->loaded, L"b.flv");
     EXPECT_EQ(NameOf(logic->currentPath), L"b.flv");
     EXPECT_EQ(logic->getPlaylist().currentIndex(), 1);
+}
+
+// A file that opens but ends, or fails, before it ever reported a playback time (random bytes: libvlc
+// reports it playing and ends it at once) is skipped as one that fails to open, in the direction of
+// travel. A time still queued from the file before does not count as the broken file's.
+TEST_F(PlayLogicTest, AFileThatEndsBeforeItPlayedIsSkippedInTheDirectionOfTravel) {
+    const struct {
+        const wchar_t* from;
+        int step;  // 0: the end of `from` moves on
+        PlayerState brokenEnds;
+        const wchar_t* expect;
+    } cases[] = {
+        {L"a.flv", +1, kStateEnded, L"c.flv"},
+        {L"c.flv", -1, kStateEnded, L"a.flv"},
+        {L"a.flv", 0, kStateEnded, L"c.flv"},
+        {L"c.flv", -1, kStateError, L"a.flv"},
+    };
+    makeFile(L"a.flv");
+    makeFile(L"b.flv");
+    makeFile(L"c.flv");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "from " << std::string(c.from, c.from + 5) << " step " << c.step
+                                        << " broken file's state " << c.brokenEnds);
+        ASSERT_TRUE(openFile(c.from));
+        engine()->time = 1000;
+        RaiseEvent(libvlc_MediaPlayerTimeChanged, 1000);
+        PumpEngineEvents();
+        RaiseEvent(libvlc_MediaPlayerTimeChanged, 1260);
+        if (c.step) {
+            logic->navigate(c.step);
+        } else {
+            engine()->state = kStateEnded;
+            logic->timerProc();
+        }
+        ASSERT_EQ(engine()->loaded, L"b.flv");
+        PumpEngineEvents();
+        engine()->state = c.brokenEnds;
+        logic->timerProc();
+        EXPECT_EQ(engine()->loaded, c.expect);
+        EXPECT_EQ(logic->getState(), kStatePlaying);
+        EXPECT_EQ(playlistNames(), (Names{L"a.flv", L"c.flv"}));
+        EXPECT_EQ(NameOf(logic->getPlaylist().pathAt(logic->getPlaylist().currentIndex())), c.expect);
+    }
+}
+
+// Opened by the user, such a file failed to open: the caller hears it once, and nothing else starts.
+// One that reported a time past 0 before it ended or failed is not a failed open.
+TEST_F(PlayLogicTest, AFileTheUserOpenedThatEndsBeforeItPlayedFailedToOpen) {
+    const struct {
+        PlayerState ends;
+        MediaTime reported;  // -1: no time reported
+        bool failed;
+    } cases[] = {
+        {kStateEnded, -1, true},  {kStateError, -1, true},  {kStateEnded, 0, true},
+        {kStateEnded, 40, false}, {kStateError, 40, false},
+    };
+    makeFile(L"a.flv");
+    makeFile(L"b.flv");
+    makeFile(L"c.flv");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "state " << c.ends << ", time reported " << c.reported);
+        ASSERT_TRUE(openFile(L"b.flv"));
+        if (c.reported >= 0) {
+            RaiseEvent(libvlc_MediaPlayerTimeChanged, c.reported);
+            PumpEngineEvents();
+        }
+        engine()->opens.clear();
+        engine()->state = c.ends;
+        logic->timerProc();
+        EXPECT_EQ(logic->takeOpenFailure(), c.failed);
+        EXPECT_FALSE(logic->takeOpenFailure()) << "heard twice";
+        if (c.failed) {
+            EXPECT_TRUE(engine()->opens.empty()) << "something else was opened";
+            EXPECT_EQ(logic->getState(), kStateStopped);
+            EXPECT_EQ(playlistNames(), (Names{L"a.flv", L"b.flv", L"c.flv"}));
+            logic->timerProc();
+            EXPECT_FALSE(logic->takeOpenFailure());
+        }
+    }
 }
 
 TEST_F(PlayLogicTest, SeekTargets) {
