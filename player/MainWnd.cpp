@@ -210,7 +210,7 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_ENGINE_EVENT:
             if (AppGlobals.playLogic)
-                AppGlobals.playLogic->onEngineEvent(static_cast<int>(wParam), static_cast<MediaTime>(lParam));
+                AppGlobals.playLogic->onEngineEvent(wParam, lParam);
             return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);

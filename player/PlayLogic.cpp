@@ -13,9 +13,14 @@
 //
 // closeEvents, at the start of the teardown, shuts the handler off and detaches it (a detach waits for a
 // running callback), and onEngineEvent ignores what is still queued after that, so no late event reaches
-// the video area, the bar or the controller after they are destroyed. An event that was posted before the
-// engine or its file changed is handled against the current engine: only the VLC engine raises events,
-// and the time bar takes an event's time only while the engine plays or is paused.
+// the video area, the bar or the controller after they are destroyed.
+//
+// An event may wait in the queue while the user-interface thread stops the file, opens another or
+// replaces the engine; handled then, it would act on what came after (a TimeChanged of the previous file
+// set the new file's time bar). So every open, stop and engine change starts a new event generation,
+// handleProc posts the generation of the moment with each event, and onEngineEvent drops the events of
+// an older one. A stop starts its generation before it asks the engine to stop, so the Stopped event it
+// raises is still handled (it is what shows the Play button again).
 #include "PlayLogic.h"
 #include <atomic>
 #include <limits>
@@ -46,6 +51,18 @@ constexpr DWORD kPollInterval = 100;
 constexpr ULONGLONG kWaitLimit = 5000;
 
 std::atomic<bool> EventsClosed{false};
+// Read by handleProc on libvlc's thread, moved on only by the user-interface thread.
+std::atomic<unsigned> EventGeneration{0};
+
+constexpr WPARAM kEngineEventTypeMask = (WPARAM(1) << kEngineEventTypeBits) - 1;
+static_assert(libvlc_MediaPlayerPlaying <= kEngineEventTypeMask && libvlc_MediaPlayerPaused <= kEngineEventTypeMask &&
+                  libvlc_MediaPlayerStopped <= kEngineEventTypeMask &&
+                  libvlc_MediaPlayerTimeChanged <= kEngineEventTypeMask,
+              "the posted event types fit below the generation");
+
+void NewEventGeneration() {
+    EventGeneration.fetch_add(1);
+}
 
 int ClampVolume(int level) {
     return level < 0 ? 0 : (level > 100 ? 100 : level);
@@ -122,6 +139,13 @@ MediaPlayer* MakeDefaultEngine(PlayerType type) {
     }
 }
 
+// On a 32-bit WPARAM the generation keeps its low 20 bits: an event would have to wait in the queue
+// through a million opens and stops to be taken for a current one.
+WPARAM EngineEventWParam(int type, unsigned generation) {
+    return (static_cast<WPARAM>(generation) << kEngineEventTypeBits) |
+           (static_cast<WPARAM>(type) & kEngineEventTypeMask);
+}
+
 void handleProc(const libvlc_event_t* event, void*) {
     try {
         if (!event || EventsClosed.load())
@@ -145,16 +169,20 @@ void handleProc(const libvlc_event_t* event, void*) {
         }
         HWND main = __atomic_load_n(&AppGlobals.mainWindow, __ATOMIC_ACQUIRE);
         if (main)
-            PostMessageW(main, WM_ENGINE_EVENT, static_cast<WPARAM>(event->type), time);
+            PostMessageW(main, WM_ENGINE_EVENT, EngineEventWParam(event->type, EventGeneration.load()), time);
     } catch (...) {
         // Nothing may unwind into libvlc's thread.
     }
 }
 
-void PlayLogic::onEngineEvent(int type, MediaTime time) {
-    // Events of an engine that is gone, or of a teardown under way, change nothing.
-    if (EventsClosed.load() || !player || player->type() != kPlayerVlc)
+void PlayLogic::onEngineEvent(WPARAM wParam, LPARAM lParam) {
+    // Events of an engine that is gone, of a file or playback that has changed since, or of a teardown
+    // under way, change nothing.
+    const int type = static_cast<int>(wParam & kEngineEventTypeMask);
+    if (EventsClosed.load() || wParam != EngineEventWParam(type, EventGeneration.load()) || !player ||
+        player->type() != kPlayerVlc)
         return;
+    const MediaTime time = static_cast<MediaTime>(lParam);
     PlayBar* bar = AppGlobals.playBar;
     switch (type) {
         case libvlc_MediaPlayerPlaying:
@@ -175,6 +203,9 @@ void PlayLogic::onEngineEvent(int type, MediaTime time) {
                 bar->updateButtons();
             break;
         case libvlc_MediaPlayerTimeChanged:
+            // libvlc reports a time once its output has started; a time of 0 has not moved yet.
+            if (time > 0)
+                hasPlayed = true;
             updateVideoVisibility();
             if (bar) {
                 if (knownLength <= 0 && player)
@@ -225,6 +256,7 @@ bool PlayLogic::createMediaPlayer(PlayerType type) {
     HWND video = CurrentVideoWindow();
     engine->setWindow(video);
     boundWindow = video;
+    NewEventGeneration();
     if (auto* vlc = dynamic_cast<VlcPlayer*>(engine)) {
         vlc->eventCallback = handleProc;
         if (vlc->eventManager)
@@ -242,6 +274,7 @@ void PlayLogic::releasePlayer() {
     player = nullptr;
     boundWindow = nullptr;
     knownLength = 0;
+    NewEventGeneration();
     engine->release();
     delete engine;
 }
@@ -262,8 +295,13 @@ bool PlayLogic::openPath(const wchar_t* path) {
 void PlayLogic::setCurrentPath(const wchar_t* path) {
     currentPath = path ? path : L"";
     currentTitle = FileNameFromPath(currentPath);
-    // Every file change comes here: the time bar must never show the previous file's length.
+    // Every file change comes here: the time bar must never show the previous file's length, nor take an
+    // event posted for it.
     knownLength = 0;
+    NewEventGeneration();
+    arrivalStep = 0;
+    hasPlayed = false;
+    openFailed = false;
 }
 
 void PlayLogic::play() {
@@ -308,6 +346,7 @@ void PlayLogic::pause() {
 }
 
 void PlayLogic::stop() {
+    NewEventGeneration();
     if (player) {
         player->stop();
         WaitWhilePlaying(*this);
@@ -324,7 +363,12 @@ void PlayLogic::navigate(int step) {
     if (player && player->getState() == kStatePlaying && player->getTime() == 0)
         return;
     stop();
-    int index = playlist.currentIndex() + step;
+    openNearest(playlist.currentIndex() + step, step);
+}
+
+// From index on, in the direction of the step, the first item that opens is played; the ones that fail
+// to open are removed on the way.
+void PlayLogic::openNearest(int index, int step) {
     while (playlist.count() > 0) {
         int count = playlist.count();
         if (index < 0)
@@ -335,6 +379,7 @@ void PlayLogic::navigate(int step) {
         PlayerType type = PlayerTypeForFile(path.c_str());
         if (ProvideVideoWindow(type) && createMediaPlayer(type) && player && player->open(path.c_str())) {
             setCurrentPath(path.c_str());
+            arrivalStep = step;
             playerType = type;
             playlist.setCurrent(index);
             play();
@@ -347,14 +392,40 @@ void PlayLogic::navigate(int step) {
     }
 }
 
+// The current item failed after it had opened: it goes, as an item that fails to open does in navigate,
+// and the next one in the direction of travel plays.
+void PlayLogic::skipCurrentItem(int step) {
+    int index = playlist.currentIndex();
+    if (index < 0)
+        return;
+    playlist.removeAt(index);
+    openNearest(step < 0 ? index - 1 : index, step);
+}
+
+bool PlayLogic::takeOpenFailure() {
+    bool failed = openFailed;
+    openFailed = false;
+    return failed;
+}
+
 void PlayLogic::timerProc() {
     if (!player)
         return;
     PlayerState state = player->getState();
+    if (state == kStateEnded)
+        OutputDebugStringW(L"Playlogic: timerProc: Ended\n");
     if (state == kStatePlaying) {
         applyVolume();
+    } else if ((state == kStateEnded || state == kStateError) && !hasPlayed) {
+        // Ended or failed before it ever reported a time: libvlc opens a file of random bytes, reports it
+        // playing and ends it at once. It counts as a file that did not open: the user's own open failed,
+        // and Previous, Next or the end of the file before go past it.
+        stop();
+        if (arrivalStep == 0)
+            openFailed = true;
+        else
+            skipCurrentItem(arrivalStep);
     } else if (state == kStateEnded) {
-        OutputDebugStringW(L"Playlogic: timerProc: Ended\n");
         stop();
         // After the last item the player stays stopped: no wrap at the end of media.
         int count = playlist.count();

@@ -46,6 +46,10 @@ bool OpeningHandOver = false;
 // Set while a close asks the advertisement library, and for good once the close goes on.
 bool Closing = false;
 
+void ShowLoadFailure() {
+    MessageBoxW(AppGlobals.mainWindow, kLoadFailedText, kProductName, MB_OK | MB_ICONERROR);
+}
+
 // The whole command-line tail is one path, without options. The shell wraps a path with blanks in one
 // pair of quotes, so that pair is taken off. The path is made absolute against this process's working
 // folder at once: a running instance that is handed it resolves against its own.
@@ -189,8 +193,12 @@ void TimerStep() {
     UpdateCaption();
     if (AppGlobals.playWnd)
         AppGlobals.playWnd->autoHideCursor();
-    if (AppGlobals.playLogic)
+    if (AppGlobals.playLogic) {
         AppGlobals.playLogic->timerProc();
+        // A file the user opened that ended before it ever played could not be loaded after all.
+        if (AppGlobals.playLogic && AppGlobals.playLogic->takeOpenFailure())
+            ShowLoadFailure();
+    }
     if (AppGlobals.playBar)
         AppGlobals.playBar->autoHideTick();
 }
@@ -219,7 +227,7 @@ bool OpenMediaFile(const wchar_t* path) {
         }
     }
     if (!opened)
-        MessageBoxW(AppGlobals.mainWindow, kLoadFailedText, kProductName, MB_OK | MB_ICONERROR);
+        ShowLoadFailure();
     return opened;
 }
 

@@ -1,7 +1,7 @@
 // Malformed, misnamed and oddly named files (tools/make-hostile-media.sh) through every road into the
 // player: its command line, the Open dialog, a drop, a second start's hand-over. After each file the
 // player must still answer the instance probe, show "Could not load the file" only for what it cannot
-// open at all (and let that box go), and play a good file next; at the end it closes with 0.
+// open or play at all (and let that box go), and play a good file next; at the end it closes with 0.
 #include "e2e_driver.h"
 
 using namespace e2e;
@@ -12,28 +12,32 @@ enum class Road { CommandLine, OpenDialog, Drop, HandOver };
 
 struct HostileFile {
     const wchar_t* name;
-    bool errorBox;  // the open is refused outright (no playable extension): the box is shown
+    bool errorBox;  // the box is shown: the open is refused, or libvlc ends the file before it played
     bool folder;    // a folder named like a movie
+    // libvlc ends it in its first second with no time reported, or with only just one: whether that is
+    // before it played, and before the next file comes, depends on the moment.
+    bool boxMayShow = false;
 };
 
-// What is not refused outright is handed to its engine, which plays what it can and stops on the rest:
-// only a name without a playable extension is refused with the box.
+// What is not refused outright is handed to its engine, which plays what it can and stops on the rest. A
+// name without a playable extension is refused with the box; so is a file that libvlc ends (at once)
+// before it ever reported a playback time, once it has ended.
 const HostileFile kHostileFiles[] = {
-    {L"flv-bad-signature.flv", false, false},
-    {L"flv-header-only.flv", false, false},
-    {L"flv-empty.flv", false, false},
-    {L"flv-offset-zero.flv", false, false},
-    {L"flv-offset-max.flv", false, false},
-    {L"flv-tag-beyond-file.flv", false, false},
-    {L"flv-unknown-tags.flv", false, false},
+    {L"flv-bad-signature.flv", true, false},
+    {L"flv-header-only.flv", true, false},
+    {L"flv-empty.flv", true, false},
+    {L"flv-offset-zero.flv", true, false},
+    {L"flv-offset-max.flv", true, false},
+    {L"flv-tag-beyond-file.flv", true, false},
+    {L"flv-unknown-tags.flv", false, false, true},
     {L"flv-garbage-script.flv", false, false},
     {L"flv-unknown-codec.flv", false, false},
     {L"flv-h264-no-config.flv", false, false},
     {L"flv-garbage-audio.flv", false, false},
-    {L"flv-time-backwards.flv", false, false},
-    {L"flv-flipped-h263.flv", false, false},
+    {L"flv-time-backwards.flv", true, false},
+    {L"flv-flipped-h263.flv", false, false, true},
     {L"flv-flipped-h264.flv", false, false},
-    {L"flv-zeros-100mb.flv", false, false},
+    {L"flv-zeros-100mb.flv", false, false, true},
     {L"swf-text.swf", false, false},
     {L"swf-random.swf", false, false},
     {L"swf-header-cut.swf", false, false},
@@ -46,7 +50,7 @@ const HostileFile kHostileFiles[] = {
     {L"swf-rect-31bit.swf", false, false},
     {L"swf-length-short.swf", false, false},
     {L"flv-named.swf", false, false},
-    {L"swf-named.flv", false, false},
+    {L"swf-named.flv", true, false},
     {L"png-named.flv", false, false},
     {L"clip with spaces.flv", false, false},
     {L"\x5F71\x7247 \x30C6\x30B9\x30C8 \x00F1\x0061\x006E\x0064\x00FA.flv", false, false},
@@ -130,12 +134,20 @@ class HostileTest : public E2eFixture, public ::testing::WithParamInterface<Road
     }
 
     // After a hostile file: the probe is answered, the box is there exactly when expected and goes away.
-    void expectAfterHostile(HWND player, const HostileFile& file) {
+    void expectAfterHostile(Road road, HWND player, const HostileFile& file) {
         EXPECT_TRUE(AnswersProbe(player)) << "the player does not answer the probe within 2 s";
+        // Stopped, it can end no more: a box it brought is up by the next timer step, or never comes.
+        if (file.boxMayShow)
+            PostMessageW(player, WM_COMMAND, kCommandStop, 0);
         ASSERT_TRUE(WaitForTimerStep(player)) << "the player's timer stopped";
+        // A dropped folder reaches libvlc as it is (the drop road has no readability test), which ends it at
+        // once; on the other roads it is never opened.
+        const bool errorBox = file.errorBox || (file.folder && road == Road::Drop);
         HWND box = nullptr;
-        if (file.errorBox) {
+        if (errorBox) {
             ASSERT_TRUE(WaitFor([&] { return (box = ErrorBoxOf(player)) != nullptr; }, kStartTimeout));
+            EXPECT_TRUE(DismissErrorBox(box));
+        } else if (file.boxMayShow && (box = ErrorBoxOf(player)) != nullptr) {
             EXPECT_TRUE(DismissErrorBox(box));
         }
         EXPECT_EQ(ErrorBoxOf(player), nullptr);
@@ -168,7 +180,7 @@ TEST_P(HostileTest, EveryFileLeavesThePlayerAnsweringAndTheNextGoodFilePlays) {
             HWND window = player.waitForWindow();
             ASSERT_NE(window, nullptr);
             // A folder does not open for reading: the player starts empty, without a box.
-            expectAfterHostile(window, file);
+            expectAfterHostile(road, window, file);
             ASSERT_TRUE(WaitFor([&] { return PublishedWindow() == window; }, kStartTimeout));
             expectGoodFileAfter(road, window);
             PostMessageW(window, WM_CLOSE, 0, 0);
@@ -185,7 +197,7 @@ TEST_P(HostileTest, EveryFileLeavesThePlayerAnsweringAndTheNextGoodFilePlays) {
         SCOPED_TRACE(Narrow(file.name));
         deliver(road, window, hostile + file.name, file.folder);
         ASSERT_TRUE(player.running());
-        expectAfterHostile(window, file);
+        expectAfterHostile(road, window, file);
         expectGoodFileAfter(road, window);
     }
     PostMessageW(window, WM_CLOSE, 0, 0);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 #include "AppGlobals.h"
+#include "PlayBar.h"
 #include "PlayLogic.h"
 #include "PlayWnd.h"
 #include <vlc/vlc.h>
@@ -117,7 +118,7 @@ MediaPlayer* MakeFakeEngine(PlayerType type) {
 LRESULT CALLBACK TestMainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_ENGINE_EVENT) {
         if (AppGlobals.playLogic)
-            AppGlobals.playLogic->onEngineEvent(static_cast<int>(wParam), static_cast<MediaTime>(lParam));
+            AppGlobals.playLogic->onEngineEvent(wParam, lParam);
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -131,6 +132,15 @@ int PumpEngineEvents() {
         DispatchMessageW(&msg);
     }
     return handled;
+}
+
+// What libvlc's thread does when it raises an event: the handler posts it.
+void RaiseEvent(libvlc_event_type_t type, MediaTime time = 0) {
+    libvlc_event_t event = {};
+    event.type = type;
+    if (type == libvlc_MediaPlayerTimeChanged)
+        event.u.media_player_time_changed.new_time = time;
+    handleProc(&event, nullptr);
 }
 
 class PlayLogicTest : public ::testing::Test {
@@ -165,6 +175,11 @@ class PlayLogicTest : public ::testing::Test {
     void TearDown() override {
         delete logic;
         AppGlobals.playLogic = nullptr;
+        if (AppGlobals.playBar) {
+            AppGlobals.playBar->destroyWindows();
+            AppGlobals.playBar = nullptr;
+        }
+        PlayBar::destroyInstance();
         if (AppGlobals.playWnd)
             AppGlobals.playWnd->destroyWindows();
         PlayWnd::destroyInstance();
@@ -200,6 +215,14 @@ class PlayLogicTest : public ::testing::Test {
     }
 
     FakeEngine* engine() { return static_cast<FakeEngine*>(logic->player); }
+
+    // The real control bar, for the tests that look at what its time bar shows.
+    PlayBar* makeBar() {
+        PlayBar* bar = PlayBar::instance();
+        AppGlobals.playBar = bar;
+        EXPECT_TRUE(bar && bar->create(AppGlobals.instance, AppGlobals.mainWindow));
+        return bar;
+    }
 
     std::vector<std::wstring> playlistNames() {
         std::vector<std::wstring> names;
@@ -310,18 +333,101 @@ TEST_F(PlayLogicTest, TheEndOfAnItemMovesOnExceptAfterTheLast) {
     makeFile(L"b.flv");
     ASSERT_TRUE(openFile(L"a.flv"));
     engine()->time = 2000;
+    RaiseEvent(libvlc_MediaPlayerTimeChanged, 2000);
+    PumpEngineEvents();
     engine()->state = kStateEnded;
     logic->timerProc();
     EXPECT_EQ(engine()->loaded, L"b.flv");
     EXPECT_EQ(logic->getState(), kStatePlaying);
 
     engine()->time = 2000;
+    RaiseEvent(libvlc_MediaPlayerTimeChanged, 2000);
+    PumpEngineEvents();
     engine()->state = kStateEnded;
     logic->timerProc();
     EXPECT_EQ(logic->getState(), kStateStopped);
     EXPECT_EQ(engine()->loaded, L"b.flv");
     EXPECT_EQ(NameOf(logic->currentPath), L"b.flv");
     EXPECT_EQ(logic->getPlaylist().currentIndex(), 1);
+}
+
+// A file that opens but ends, or fails, before it ever reported a playback time (random bytes: libvlc
+// reports it playing and ends it at once) is skipped as one that fails to open, in the direction of
+// travel. A time still queued from the file before does not count as the broken file's.
+TEST_F(PlayLogicTest, AFileThatEndsBeforeItPlayedIsSkippedInTheDirectionOfTravel) {
+    const struct {
+        const wchar_t* from;
+        int step;  // 0: the end of `from` moves on
+        PlayerState brokenEnds;
+        const wchar_t* expect;
+    } cases[] = {
+        {L"a.flv", +1, kStateEnded, L"c.flv"},
+        {L"c.flv", -1, kStateEnded, L"a.flv"},
+        {L"a.flv", 0, kStateEnded, L"c.flv"},
+        {L"c.flv", -1, kStateError, L"a.flv"},
+    };
+    makeFile(L"a.flv");
+    makeFile(L"b.flv");
+    makeFile(L"c.flv");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "from " << std::string(c.from, c.from + 5) << " step " << c.step
+                                        << " broken file's state " << c.brokenEnds);
+        ASSERT_TRUE(openFile(c.from));
+        engine()->time = 1000;
+        RaiseEvent(libvlc_MediaPlayerTimeChanged, 1000);
+        PumpEngineEvents();
+        RaiseEvent(libvlc_MediaPlayerTimeChanged, 1260);
+        if (c.step) {
+            logic->navigate(c.step);
+        } else {
+            engine()->state = kStateEnded;
+            logic->timerProc();
+        }
+        ASSERT_EQ(engine()->loaded, L"b.flv");
+        PumpEngineEvents();
+        engine()->state = c.brokenEnds;
+        logic->timerProc();
+        EXPECT_EQ(engine()->loaded, c.expect);
+        EXPECT_EQ(logic->getState(), kStatePlaying);
+        EXPECT_EQ(playlistNames(), (Names{L"a.flv", L"c.flv"}));
+        EXPECT_EQ(NameOf(logic->getPlaylist().pathAt(logic->getPlaylist().currentIndex())), c.expect);
+    }
+}
+
+// Opened by the user, such a file failed to open: the caller hears it once, and nothing else starts.
+// One that reported a time past 0 before it ended or failed is not a failed open.
+TEST_F(PlayLogicTest, AFileTheUserOpenedThatEndsBeforeItPlayedFailedToOpen) {
+    const struct {
+        PlayerState ends;
+        MediaTime reported;  // -1: no time reported
+        bool failed;
+    } cases[] = {
+        {kStateEnded, -1, true},  {kStateError, -1, true},  {kStateEnded, 0, true},
+        {kStateEnded, 40, false}, {kStateError, 40, false},
+    };
+    makeFile(L"a.flv");
+    makeFile(L"b.flv");
+    makeFile(L"c.flv");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "state " << c.ends << ", time reported " << c.reported);
+        ASSERT_TRUE(openFile(L"b.flv"));
+        if (c.reported >= 0) {
+            RaiseEvent(libvlc_MediaPlayerTimeChanged, c.reported);
+            PumpEngineEvents();
+        }
+        engine()->opens.clear();
+        engine()->state = c.ends;
+        logic->timerProc();
+        EXPECT_EQ(logic->takeOpenFailure(), c.failed);
+        EXPECT_FALSE(logic->takeOpenFailure()) << "heard twice";
+        if (c.failed) {
+            EXPECT_TRUE(engine()->opens.empty()) << "something else was opened";
+            EXPECT_EQ(logic->getState(), kStateStopped);
+            EXPECT_EQ(playlistNames(), (Names{L"a.flv", L"b.flv", L"c.flv"}));
+            logic->timerProc();
+            EXPECT_FALSE(logic->takeOpenFailure());
+        }
+    }
 }
 
 TEST_F(PlayLogicTest, SeekTargets) {
@@ -535,6 +641,43 @@ TEST_F(PlayLogicTest, EventsApplyTheVolumeOnTheUserInterfaceThreadUntilTheTeardo
     EXPECT_EQ(engine()->volume, 60);
 }
 
+// An event still queued when the file, its playback or the engine changes belongs to what came before: a
+// time that a.flv posted just before the change must not move the next file's time bar (it would show
+// a's time, cut to the new file's length, until the new file's own next event).
+TEST_F(PlayLogicTest, AnEventOfWhatCameBeforeAChangeIsDropped) {
+    const struct {
+        const char* change;
+        const wchar_t* next;  // opened after the change
+        bool newEngine;
+    } cases[] = {
+        {"another file in the same engine", L"b.flv", false},
+        {"stop, then the same file again", L"a.flv", false},
+        {"a new engine", L"b.flv", true},
+    };
+    makeFile(L"a.flv");
+    makeFile(L"b.flv");
+    PlayBar* bar = makeBar();
+    ASSERT_NE(bar, nullptr);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.change);
+        ASSERT_TRUE(openFile(L"a.flv"));
+        engine()->length = 60000;
+        PumpEngineEvents();
+        RaiseEvent(libvlc_MediaPlayerTimeChanged, 50000);
+        if (c.newEngine)
+            logic->releasePlayer();
+        ASSERT_TRUE(openFile(c.next));
+        engine()->length = 10000;
+        EXPECT_EQ(PumpEngineEvents(), 1);
+        EXPECT_EQ(bar->position, 0) << "the time bar shows the previous playback's time";
+
+        RaiseEvent(libvlc_MediaPlayerTimeChanged, 2500);
+        EXPECT_EQ(PumpEngineEvents(), 1);
+        EXPECT_EQ(bar->position, 2500);
+        EXPECT_EQ(bar->length, 10000);
+    }
+}
+
 // libvlc may still report the mute flag as it was just after a change was asked for: the timer step and
 // the Playing handling then both see it differ, and must both ask for the wanted state, not toggle.
 TEST_F(PlayLogicTest, MuteIsAppliedAsTheWantedStateEvenWhileTheEngineStillReportsTheOldOne) {
@@ -547,7 +690,8 @@ TEST_F(PlayLogicTest, MuteIsAppliedAsTheWantedStateEvenWhileTheEngineStillReport
         logic->toggleMute();
         ASSERT_EQ(logic->isMuted(), wanted);
         logic->timerProc();
-        logic->onEngineEvent(libvlc_MediaPlayerPlaying, 0);
+        RaiseEvent(libvlc_MediaPlayerPlaying);
+        PumpEngineEvents();
         logic->timerProc();
         EXPECT_EQ(engine()->muted, wanted);
     }
