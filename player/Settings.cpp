@@ -2,13 +2,15 @@
 //
 // Hand-over protocol: the running instance publishes its main window's handle as "MainFrame_Handle". A
 // second start that names a file takes the product's hand-over mutex, reads the handle, asks the window
-// with WM_MAINFRAME_PROBE whether it is a player (only a player answers 0x81F7), writes the path as
-// "MainFrame_NewFile", closes the key and sends WM_MAINFRAME_NEWFILE, waiting (bounded) until the receiver
-// has handled it. The receiver takes the value while it handles that message and removes it, so one value
-// is never opened twice and a later start never finds an old path. Holding the mutex from the write to the
-// answer keeps two starts from sharing the one value: each file is taken once, in the order the starts
-// got the mutex. Whatever fails on the way (no lock, no answer, a write refused, a path longer than the
-// receiver takes) leaves the file to the second start, which then opens it itself.
+// with WM_MAINFRAME_PROBE whether it is a player (only a player answers 0x81F7, and one whose close has
+// gone ahead no longer does), writes the path as "MainFrame_NewFile", closes the key and sends
+// WM_MAINFRAME_NEWFILE, waiting (bounded) for the answer. A receiver that takes the value removes it and
+// answers with the message's own number, so one value is never opened twice and a later start never finds
+// an old path; any other answer, or none, leaves the file with the sender, which removes its value and
+// opens the file itself. Holding the mutex from the write to the answer keeps two starts from sharing the
+// one value: each file is taken once, in the order the starts got the mutex. Whatever fails on the way (no
+// lock, no answer, a write refused, a path longer than the receiver takes) leaves the file to the second
+// start.
 #include "Settings.h"
 
 #include <cwchar>
@@ -185,10 +187,11 @@ int HandOverToRunningInstance(const wchar_t* productName, const wchar_t* path) {
                            bytes) != ERROR_SUCCESS)
             return 0;
     }  // the key is closed before the receiver opens it
-    DWORD_PTR ignored = 0;
-    if (!SendMessageTimeoutW(window, WM_MAINFRAME_NEWFILE, 0, 0, SMTO_NORMAL, kDeliveryTimeoutMs, &ignored)) {
-        // Gone or not answering: a receiver that still handles the message late must find nothing, since
-        // this start now opens the file itself.
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(window, WM_MAINFRAME_NEWFILE, 0, 0, SMTO_NORMAL, kDeliveryTimeoutMs, &answer) ||
+        static_cast<LRESULT>(answer) != kNewFileTakenAnswer) {
+        // Gone, not answering, or not taking it (its close went ahead): a receiver that still handles the
+        // message late must find nothing, since this start now opens the file itself.
         RemoveNewFile(productName);
         return 0;
     }

@@ -6,6 +6,7 @@
 constexpr UINT WM_MAINFRAME_PROBE = WM_APP + 0x1F7;    // answered with 0x81F7
 constexpr UINT WM_MAINFRAME_NEWFILE = WM_APP + 0x1F8;  // open the handed-over file
 constexpr LRESULT kMainFrameProbeAnswer = 0x81F7;
+constexpr LRESULT kNewFileTakenAnswer = 0x81F8;  // the receiver has taken the file; anything else: it has not
 
 bool LoadWindowPlacement();
 bool SaveWindowPlacement();

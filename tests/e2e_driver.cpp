@@ -556,6 +556,14 @@ HWND PublishedWindow() {
     return reinterpret_cast<HWND>(static_cast<ULONG_PTR>(value));
 }
 
+std::vector<HWND> PlayerWindows() {
+    std::vector<HWND> found;
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, L"Player_WndClass", nullptr)) != nullptr)
+        found.push_back(window);
+    return found;
+}
+
 void PublishWindow(HWND window) {
     DWORD value = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(window));
     RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Vantrel", L"MainFrame_Handle", REG_DWORD, &value, sizeof(value));

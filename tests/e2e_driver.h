@@ -136,6 +136,8 @@ bool DismissErrorBox(HWND box);
 // The hand-over target in the registry ("MainFrame_Handle"), and setting it back to a window.
 HWND PublishedWindow();
 void PublishWindow(HWND window);
+// Every player's main window on the desktop, whichever process it belongs to.
+std::vector<HWND> PlayerWindows();
 // The player's own resources, read from outside: GDI objects in its handle table, its windows (USER
 // objects the platform lets another process count), kernel handles, private bytes.
 struct Resources {

@@ -134,6 +134,77 @@ TEST_F(HandOver, AFileHandedOverDuringARefusedCloseOpensAfterIt) {
     EXPECT_TRUE(WaitForCaption(window, L"Vantrel - during close.flv"));
 }
 
+// A player that another player started: found by its window, ended by its process when the test leaves.
+class StartedElsewhere {
+  public:
+    explicit StartedElsewhere(HWND window) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        process_ = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    }
+    ~StartedElsewhere() {
+        if (!process_)
+            return;
+        if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process_, 99);
+            WaitForSingleObject(process_, 10000);
+        }
+        CloseHandle(process_);
+    }
+    StartedElsewhere(const StartedElsewhere&) = delete;
+    StartedElsewhere& operator=(const StartedElsewhere&) = delete;
+    // The exit code, or STILL_ACTIVE when it has not ended in time.
+    DWORD waitForExit(DWORD timeoutMs) {
+        DWORD code = STILL_ACTIVE;
+        if (process_ && WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process_, &code);
+        return code;
+    }
+
+  private:
+    HANDLE process_ = nullptr;
+};
+
+// The same, when the close goes ahead: the file is not lost with the closing window, but opens once, in
+// a player that stays.
+TEST_F(HandOver, AFileHandedOverDuringACloseThatGoesAheadOpensInAPlayerThatStays) {
+    SetEnvironmentVariableW(L"VANTREL_MERROW_WAIT", L"1");
+    HWND window = startReceiver();
+    SetEnvironmentVariableW(L"VANTREL_MERROW_WAIT", nullptr);
+    ASSERT_NE(window, nullptr);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    HWND ad = WaitForAdvertisement(window);
+    ASSERT_NE(ad, nullptr);
+    std::wstring clip = copyMedia(L"h263.flv", L"during close.flv");
+    handOver(L"\"" + clip + L"\"");
+    PostMessageW(ad, WM_CLOSE, 0, 0);
+    EXPECT_EQ(receiver->waitForExit(kStartTimeout), 0u);
+    EXPECT_TRUE(receiver->lines(kOpened).empty()) << "the closing window opens nothing";
+
+    HWND player = nullptr;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            for (HWND candidate : PlayerWindows())
+                if (TextOf(candidate) == L"Vantrel - during close.flv")
+                    player = candidate;
+            return player != nullptr;
+        },
+        kStartTimeout))
+        << "the file handed over is lost";
+    StartedElsewhere other(player);
+    ASSERT_TRUE(WaitForTimerStep(player));
+    EXPECT_TRUE(AnswersProbe(player)) << "the window that shows the file stays and takes the next one";
+    EXPECT_EQ(PlayerWindows(), std::vector<HWND>{player});
+    EXPECT_EQ(TextOf(player), L"Vantrel - during close.flv");
+
+    // It runs like any player (started as this test started the first, so its close asks the same way).
+    PostMessageW(player, WM_CLOSE, 0, 0);
+    HWND itsAd = WaitForAdvertisement(player);
+    ASSERT_NE(itsAd, nullptr);
+    PostMessageW(itsAd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(other.waitForExit(kStartTimeout), 0u);
+}
+
 // A relative path means the second start's working folder, never the receiver's, where a file of the
 // same name waits to be opened by mistake.
 TEST_F(HandOver, ARelativePathIsResolvedWhereTheSecondStartRuns) {

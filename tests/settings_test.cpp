@@ -207,7 +207,7 @@ LRESULT CALLBACK PlayerLikeProc(HWND window, UINT message, WPARAM wParam, LPARAM
             valueAtDelivery = Query(kHandOverPath, L"MainFrame_NewFile");
             receivedPath = TakeHandedOverFile(L"Vantrel");
             ++newFileMessages;
-            return 0;
+            return receivedPath.empty() ? 0 : kNewFileTakenAnswer;
         }
     } catch (...) {
         return 0;
@@ -248,8 +248,9 @@ TEST_F(Registry, HandsTheFileToAWindowThatAnswersTheProbe) {
     EXPECT_EQ(receivedPath, longest);
 }
 
-// The receiver's window goes between the probe and the file: nothing answers the file, so the sender keeps
-// it, and the value it wrote is withdrawn for whoever might still read it.
+// The receiver's window goes between the probe and the file, or it answers the file with anything but
+// its taken answer (a player whose close has gone ahead answers 0): the sender keeps the file, and the
+// value it wrote is withdrawn for whoever might still read it.
 LRESULT CALLBACK VanishingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_MAINFRAME_PROBE) {
         ReplyMessage(kMainFrameProbeAnswer);  // the sender goes on with a window that is gone
@@ -259,10 +260,28 @@ LRESULT CALLBACK VanishingProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+LRESULT CALLBACK RefusingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_MAINFRAME_PROBE)
+        return kMainFrameProbeAnswer;
+    if (message == WM_MAINFRAME_NEWFILE) {
+        ++newFileMessages;
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
 TEST_F(Registry, AFileNobodyTookStaysWithTheSender) {
-    OtherInstance vanishing(L"VantrelTestVanishing", VanishingProc, true);
-    PublishMainFrameHandle(L"Vantrel", vanishing.window());
+    newFileMessages = 0;
+    {
+        OtherInstance vanishing(L"VantrelTestVanishing", VanishingProc, true);
+        PublishMainFrameHandle(L"Vantrel", vanishing.window());
+        EXPECT_EQ(HandOverToRunningInstance(L"Vantrel", L"D:\\a.flv"), 0);
+        EXPECT_FALSE(Query(kHandOverPath, L"MainFrame_NewFile").present);
+    }
+    OtherInstance refusing(L"VantrelTestRefusing", RefusingProc, true);
+    PublishMainFrameHandle(L"Vantrel", refusing.window());
     EXPECT_EQ(HandOverToRunningInstance(L"Vantrel", L"D:\\a.flv"), 0);
+    EXPECT_EQ(newFileMessages.load(), 1);
     EXPECT_FALSE(Query(kHandOverPath, L"MainFrame_NewFile").present);
 }
 
