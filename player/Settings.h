@@ -17,6 +17,7 @@ bool WritePlacementValue(HKEY key, const char* name, const WINDOWPLACEMENT* plac
 
 int HandOverToRunningInstance(const wchar_t* productName, const wchar_t* path);
 int PublishMainFrameHandle(const wchar_t* productName, HWND window);
+void WithdrawMainFrameHandle(const wchar_t* productName, HWND window);
 std::wstring TakeHandedOverFile(const wchar_t* productName);
 HWND ReadMainFrameHandle(HKEY key);
 bool ReadMainFrameNewFile(HKEY key, wchar_t* buffer);

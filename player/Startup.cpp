@@ -7,7 +7,7 @@
 // this window is gone, and that start hands the file to another running player or opens it itself. The
 // other way, answering such a start "not taken" so that it keeps its file, would open a file that came
 // during a refused close in a second window. Once the close has gone ahead this window takes nothing
-// more: it answers neither the probe nor a file.
+// more: it answers neither the probe nor a file, and it takes its published handle back.
 //
 // Teardown order: the engine's events are shut off first (libvlc's thread could otherwise reach the
 // video area or the bar after they are gone), then the timer, the video area, the bar, and last the
@@ -33,10 +33,10 @@
 
 const wchar_t kProductName[] = L"Vantrel";
 const wchar_t kAdPageAddress[] = L"http://ads.tarnwell.example/ads/vantrel/ads.php";
+const wchar_t kMainWindowClass[] = L"Player_WndClass";
 
 namespace {
 
-constexpr wchar_t kMainWindowClass[] = L"Player_WndClass";
 constexpr wchar_t kLoadFailedText[] = L"Could not load the file";
 // The Open dialog's filter: the description, the pattern, and the empty pair that ends the list.
 constexpr wchar_t kFileFilter[] = L"Media Files(*.flv;*.swf)\0*.flv;*.swf\0";
@@ -333,6 +333,7 @@ void OnMainClose() {
         return;
     }
     Close = CloseState::kGoingAhead;
+    WithdrawMainFrameHandle(kProductName, AppGlobals.mainWindow);
     if (!AppGlobals.fullScreen && AppGlobals.layoutReady) {
         AppGlobals.savedPlacement.length = sizeof(AppGlobals.savedPlacement);
         AppGlobals.hasSavedPlacement = GetWindowPlacement(AppGlobals.mainWindow, &AppGlobals.savedPlacement);

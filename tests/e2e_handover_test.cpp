@@ -205,6 +205,48 @@ TEST_F(HandOver, AFileHandedOverDuringACloseThatGoesAheadOpensInAPlayerThatStays
     EXPECT_EQ(other.waitForExit(kStartTimeout), 0u);
 }
 
+// A published window that is gone (its player closed, or ended without closing) does not send the next
+// file into a new window while another player runs: the file goes to that player.
+TEST_F(HandOver, WhenThePublishedWindowIsGoneTheFileGoesToTheRunningPlayer) {
+    for (bool closed : {true, false}) {
+        SCOPED_TRACE(closed ? "the published player closed" : "the published player ended without closing");
+        std::wstring first = copyMedia(L"long.flv", closed ? L"a1.flv" : L"a2.flv");
+        TracedChild a(L"\"" + first + L"\"");
+        ASSERT_TRUE(a.started());
+        HWND window = a.waitForWindow();
+        ASSERT_NE(window, nullptr);
+        ASSERT_TRUE(WaitFor([&] { return PublishedWindow() == window; }, kStartTimeout));
+        {
+            auto b = std::make_unique<TracedChild>(L"");
+            ASSERT_TRUE(b->started());
+            HWND second = b->waitForWindow();
+            ASSERT_NE(second, nullptr);
+            ASSERT_TRUE(WaitFor([&] { return PublishedWindow() == second; }, kStartTimeout));
+            if (closed) {
+                PostMessageW(second, WM_CLOSE, 0, 0);
+                EXPECT_EQ(b->waitForExit(kStartTimeout), 0u);
+                EXPECT_EQ(PublishedWindow(), nullptr) << "a closed player leaves no handle behind";
+            } else {
+                b.reset();  // ended from outside: its handle stays in the registry
+                EXPECT_EQ(PublishedWindow(), second);
+            }
+            EXPECT_FALSE(IsWindow(second));
+        }
+        std::wstring clip = copyMedia(L"h263.flv", closed ? L"c1.flv" : L"c2.flv");
+        TracedChild c(L"\"" + clip + L"\"");
+        ASSERT_TRUE(c.started());
+        EXPECT_EQ(c.waitForExit(kStartTimeout), 0u);
+        EXPECT_EQ(Texts(c.lines(kHandedOver)), std::vector<std::string>{Narrow(clip)});
+        EXPECT_TRUE(c.lines(kOpened).empty()) << "the third start opened the file itself";
+        EXPECT_TRUE(WaitFor([&] { return a.lines(kOpened).size() >= 2; }, kStartTimeout));
+        EXPECT_EQ(Texts(a.lines(kOpened)), (std::vector<std::string>{Narrow(first), Narrow(clip)}));
+        EXPECT_TRUE(WaitForCaption(window, L"Vantrel - " + clip.substr(folder.size())));
+        EXPECT_EQ(PlayerWindows(), std::vector<HWND>{window});
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        EXPECT_EQ(a.waitForExit(kStartTimeout), 0u);
+    }
+}
+
 // A relative path means the second start's working folder, never the receiver's, where a file of the
 // same name waits to be opened by mistake.
 TEST_F(HandOver, ARelativePathIsResolvedWhereTheSecondStartRuns) {
