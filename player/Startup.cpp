@@ -266,15 +266,19 @@ bool OpenMediaFile(const wchar_t* path) {
     return opened;
 }
 
-// Only the first of several dropped files is opened.
+// Only the first of several dropped files is opened. Its length is asked first: a dropped path may be
+// longer than the program's fixed buffers, and cut it would name another file or none.
 void OnDropFiles(HDROP drop) {
     UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    wchar_t path[kTextBufferSize] = {};
-    if (count > 0)
-        DragQueryFileW(drop, 0, path, kTextBufferSize);
+    std::wstring path;
+    if (count > 0) {
+        path.assign(DragQueryFileW(drop, 0, nullptr, 0) + 1, L'\0');
+        UINT copied = DragQueryFileW(drop, 0, &path[0], static_cast<UINT>(path.size()));
+        path.resize(copied < path.size() ? copied : 0);
+    }
     DragFinish(drop);
-    if (path[0])
-        OpenMediaFile(path);
+    if (!path.empty())
+        OpenMediaFile(path.c_str());
 }
 
 // A second start waits, holding the hand-over lock, until its WM_MAINFRAME_NEWFILE has been answered: the

@@ -230,6 +230,33 @@ TEST_P(HostileTest, EveryFileLeavesThePlayerAnsweringAndTheNextGoodFilePlays) {
     EXPECT_EQ(player.waitForExit(kStartTimeout), 0u);
 }
 
+// A dropped path longer than the program's buffers of 260 units opens whole: cut, it names no file.
+TEST_F(Hostile, ADroppedPathOf300UnitsOpensWhole) {
+    const std::wstring name = L"long drop.flv";
+    const std::wstring outer = folder + std::wstring(120, L'd');
+    const std::wstring inner = outer + L"\\" + std::wstring(300 - outer.size() - 2 - name.size(), L'e');
+    const std::wstring path = inner + L"\\" + name;
+    ASSERT_EQ(path.size(), 300u);
+    ASSERT_TRUE(CreateDirectoryW(outer.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(inner.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileW((MediaFolder() + L"long.flv").c_str(), path.c_str(), FALSE));
+    {
+        TracedChild player(L"");
+        ASSERT_TRUE(player.started());
+        HWND window = player.waitForWindow();
+        ASSERT_NE(window, nullptr);
+        deliver(Road::Drop, window, path, false);
+        expectReachedOpen(player, 0, path, true);
+        EXPECT_TRUE(WaitForCaption(window, L"Vantrel - " + name));
+        EXPECT_EQ(ErrorBoxOf(window), nullptr);
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        EXPECT_EQ(player.waitForExit(kStartTimeout), 0u);
+    }
+    DeleteFileW(path.c_str());
+    RemoveDirectoryW(inner.c_str());
+    RemoveDirectoryW(outer.c_str());
+}
+
 std::string RoadName(const ::testing::TestParamInfo<Road>& info) {
     static const char* const names[] = {"CommandLine", "OpenDialog", "Drop", "HandOver"};
     return names[static_cast<int>(info.param)];
