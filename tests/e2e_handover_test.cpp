@@ -68,6 +68,23 @@ class HandOver : public E2eFixture {
         ASSERT_TRUE(second.started);
         ExpectHandedOver(second);
     }
+    // A receiver asked to close, with its advertisement holding the close (answering `merrowResult`
+    // once dismissed), and a second start's file handed over meanwhile. Returns the advertisement's
+    // window, or null when there was none to hand over to.
+    HWND handOverWhileClosing(const wchar_t* merrowResult, const std::wstring& path) {
+        SetEnvironmentVariableW(L"VANTREL_MERROW_RESULT", merrowResult);
+        SetEnvironmentVariableW(L"VANTREL_MERROW_WAIT", L"1");
+        HWND window = startReceiver();
+        SetEnvironmentVariableW(L"VANTREL_MERROW_RESULT", nullptr);
+        SetEnvironmentVariableW(L"VANTREL_MERROW_WAIT", nullptr);
+        if (!window)
+            return nullptr;
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        HWND ad = WaitForAdvertisement(window);
+        if (ad)
+            handOver(L"\"" + path + L"\"");
+        return ad;
+    }
     void TearDown() override {
         receiver.reset();
         E2eFixture::TearDown();
@@ -117,21 +134,13 @@ TEST_F(HandOver, TenStartsAtOnceOpenEachFileOnceInTheOrderHandedOver) {
 // A file handed over while a close waits for the advertisement (its modal loop answers the second start)
 // is opened once the close has been refused.
 TEST_F(HandOver, AFileHandedOverDuringARefusedCloseOpensAfterIt) {
-    SetEnvironmentVariableW(L"VANTREL_MERROW_RESULT", L"2");
-    SetEnvironmentVariableW(L"VANTREL_MERROW_WAIT", L"1");
-    HWND window = startReceiver();
-    SetEnvironmentVariableW(L"VANTREL_MERROW_RESULT", nullptr);
-    SetEnvironmentVariableW(L"VANTREL_MERROW_WAIT", nullptr);
-    ASSERT_NE(window, nullptr);
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    HWND ad = WaitForAdvertisement(window);
-    ASSERT_NE(ad, nullptr);
     std::wstring clip = copyMedia(L"h263.flv", L"during close.flv");
-    handOver(L"\"" + clip + L"\"");
+    HWND ad = handOverWhileClosing(L"2", clip);
+    ASSERT_NE(ad, nullptr);
     EXPECT_TRUE(receiver->lines(kOpened).empty()) << "nothing opens while the close is deciding";
     PostMessageW(ad, WM_CLOSE, 0, 0);
     EXPECT_EQ(opened(1), std::vector<std::string>{Narrow(clip)});
-    EXPECT_TRUE(WaitForCaption(window, L"Vantrel - during close.flv"));
+    EXPECT_TRUE(WaitForCaption(receiver->waitForWindow(), L"Vantrel - during close.flv"));
 }
 
 // A player that another player started: found by its window, ended by its process when the test leaves.
@@ -168,15 +177,9 @@ class StartedElsewhere {
 // The same, when the close goes ahead: the file is not lost with the closing window, but opens once, in
 // a player that stays.
 TEST_F(HandOver, AFileHandedOverDuringACloseThatGoesAheadOpensInAPlayerThatStays) {
-    SetEnvironmentVariableW(L"VANTREL_MERROW_WAIT", L"1");
-    HWND window = startReceiver();
-    SetEnvironmentVariableW(L"VANTREL_MERROW_WAIT", nullptr);
-    ASSERT_NE(window, nullptr);
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    HWND ad = WaitForAdvertisement(window);
-    ASSERT_NE(ad, nullptr);
     std::wstring clip = copyMedia(L"h263.flv", L"during close.flv");
-    handOver(L"\"" + clip + L"\"");
+    HWND ad = handOverWhileClosing(nullptr, clip);
+    ASSERT_NE(ad, nullptr);
     PostMessageW(ad, WM_CLOSE, 0, 0);
     EXPECT_EQ(receiver->waitForExit(kStartTimeout), 0u);
     EXPECT_TRUE(receiver->lines(kOpened).empty()) << "the closing window opens nothing";
