@@ -29,5 +29,6 @@ static_assert(sizeof(WINDOWPLACEMENT) == 44, "the stored placement is 44 bytes")
 extern AppGlobalsRecord AppGlobals;
 
 // The product's constants.
-extern const wchar_t kProductName[];    // "Vantrel"
-extern const wchar_t kAdPageAddress[];  // the advertisement page
+extern const wchar_t kProductName[];      // "Vantrel"
+extern const wchar_t kAdPageAddress[];    // the advertisement page
+extern const wchar_t kMainWindowClass[];  // "Player_WndClass"

@@ -204,10 +204,9 @@ LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             OnDropFiles(reinterpret_cast<HDROP>(wParam));
             return 0;
         case WM_MAINFRAME_PROBE:
-            return kMainFrameProbeAnswer;
+            return AnswerInstanceProbe();
         case WM_MAINFRAME_NEWFILE:
-            OpenHandedOverFile();
-            return 0;
+            return OpenHandedOverFile();
         case WM_ENGINE_EVENT:
             if (AppGlobals.playLogic)
                 AppGlobals.playLogic->onEngineEvent(wParam, lParam);

@@ -1,17 +1,22 @@
 // The window placement kept between runs, and the hand-over of a file to an instance already running.
 //
-// Hand-over protocol: the running instance publishes its main window's handle as "MainFrame_Handle". A
-// second start that names a file takes the product's hand-over mutex, reads the handle, asks the window
-// with WM_MAINFRAME_PROBE whether it is a player (only a player answers 0x81F7), writes the path as
-// "MainFrame_NewFile", closes the key and sends WM_MAINFRAME_NEWFILE, waiting (bounded) until the receiver
-// has handled it. The receiver takes the value while it handles that message and removes it, so one value
-// is never opened twice and a later start never finds an old path. Holding the mutex from the write to the
-// answer keeps two starts from sharing the one value: each file is taken once, in the order the starts
-// got the mutex. Whatever fails on the way (no lock, no answer, a write refused, a path longer than the
-// receiver takes) leaves the file to the second start, which then opens it itself.
+// Hand-over protocol: the running instance publishes its main window's handle as "MainFrame_Handle", and
+// takes it back when it closes. A second start that names a file takes the product's hand-over mutex and
+// looks for a running player: the published window when it answers WM_MAINFRAME_PROBE (only a player
+// answers 0x81F7, and one whose close has gone ahead no longer does), else any other player's main window
+// that answers it, so a handle left by a player that ended never sends the file into a new window while
+// another player runs. The start writes the path as "MainFrame_NewFile", closes the key and sends
+// WM_MAINFRAME_NEWFILE, waiting (bounded) for the answer. A receiver that takes the value removes it and
+// answers with the message's own number, so one value is never opened twice and a later start never finds
+// an old path; any other answer, or none, leaves the file with the sender, which removes its value and
+// opens the file itself. Holding the mutex from the search to the answer keeps two starts from sharing the
+// one value: each file is taken once, in the order the starts got the mutex. Whatever fails on the way (no
+// lock, no answer, a write refused, a path longer than the receiver takes) leaves the file to the second
+// start.
 #include "Settings.h"
 
 #include <cwchar>
+#include <vector>
 
 #include "AppGlobals.h"
 #include "TextUtil.h"
@@ -46,7 +51,23 @@ UniqueHkey OpenHandOverKey(const wchar_t* productName) {
     return UniqueHkey(OpenOrCreateKey(HKEY_CURRENT_USER, path));
 }
 
-// The product's hand-over mutex, held from reading the published handle to the receiver's answer, and
+// A player waits for the lock to publish its window while a start that holds it may be asking that very
+// window (it answers as a player before it publishes): the messages sent to this thread are answered
+// meanwhile, or both would wait for each other until the start gave up.
+DWORD WaitAnsweringSentMessages(HANDLE handle, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        const DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+        DWORD waited = MsgWaitForMultipleObjects(1, &handle, FALSE, left, QS_SENDMESSAGE);
+        if (waited != WAIT_OBJECT_0 + 1)
+            return waited;
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // runs the sent messages only
+    }
+}
+
+// The product's hand-over mutex, held from the search for a running player to the receiver's answer, and
 // by the instance that publishes its handle. Not owned when the mutex cannot be made or had in time.
 class HandOverLock {
   public:
@@ -59,8 +80,8 @@ class HandOverLock {
             return;
         // An instance that ended while holding it leaves it abandoned: the values are still consistent,
         // since every step under the lock leaves them so.
-        DWORD waited = WaitForSingleObject(mutex_.get(), kLockTimeoutMs);
-        owned_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+        DWORD waited = WaitAnsweringSentMessages(mutex_.get(), kLockTimeoutMs);
+        owned_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED_0;
     }
     ~HandOverLock() {
         if (owned_)
@@ -78,6 +99,32 @@ class HandOverLock {
 void RemoveNewFile(const wchar_t* productName) {
     if (UniqueHkey key = OpenHandOverKey(productName))
         RegDeleteValueW(key.get(), L"MainFrame_NewFile");
+}
+
+// Only a player answers the probe with its number; one whose thread does not answer in time counts as none.
+bool AnswersAsPlayer(HWND window) {
+    DWORD_PTR answer = 0;
+    return IsWindow(window) &&
+           SendMessageTimeoutW(window, WM_MAINFRAME_PROBE, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kProbeTimeoutMs,
+                               &answer) &&
+           static_cast<LRESULT>(answer) == kMainFrameProbeAnswer;
+}
+
+// The published window when it answers as a player, else the first other player's main window that does:
+// the published one may have closed or ended, or be another program's window by now.
+HWND FindRunningPlayer(HWND published) {
+    if (published && AnswersAsPlayer(published))
+        return published;
+    // Listed first and asked afterwards: a window that goes while the list is made would end the walk.
+    std::vector<HWND> players;
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, kMainWindowClass, nullptr)) != nullptr)
+        if (window != published)
+            players.push_back(window);
+    for (HWND player : players)
+        if (AnswersAsPlayer(player))
+            return player;
+    return nullptr;
 }
 
 }  // namespace
@@ -168,13 +215,8 @@ int HandOverToRunningInstance(const wchar_t* productName, const wchar_t* path) {
         UniqueHkey key = OpenHandOverKey(productName);
         if (!key)
             return 0;
-        window = ReadMainFrameHandle(key.get());
-        if (!window || !IsWindow(window))
-            return 0;
-        DWORD_PTR answer = 0;
-        if (!SendMessageTimeoutW(window, WM_MAINFRAME_PROBE, 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kProbeTimeoutMs,
-                                 &answer) ||
-            static_cast<LRESULT>(answer) != kMainFrameProbeAnswer)
+        window = FindRunningPlayer(ReadMainFrameHandle(key.get()));
+        if (!window)
             return 0;
         // The path's code units without a terminator. The system counts a NUL in after all when the unit
         // just past the given size is one, so the copy ends in a non-NUL unit that lies outside the size.
@@ -185,10 +227,11 @@ int HandOverToRunningInstance(const wchar_t* productName, const wchar_t* path) {
                            bytes) != ERROR_SUCCESS)
             return 0;
     }  // the key is closed before the receiver opens it
-    DWORD_PTR ignored = 0;
-    if (!SendMessageTimeoutW(window, WM_MAINFRAME_NEWFILE, 0, 0, SMTO_NORMAL, kDeliveryTimeoutMs, &ignored)) {
-        // Gone or not answering: a receiver that still handles the message late must find nothing, since
-        // this start now opens the file itself.
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(window, WM_MAINFRAME_NEWFILE, 0, 0, SMTO_NORMAL, kDeliveryTimeoutMs, &answer) ||
+        static_cast<LRESULT>(answer) != kNewFileTakenAnswer) {
+        // Gone, not answering, or not taking it (its close went ahead): a receiver that still handles the
+        // message late must find nothing, since this start now opens the file itself.
         RemoveNewFile(productName);
         return 0;
     }
@@ -208,6 +251,14 @@ int PublishMainFrameHandle(const wchar_t* productName, HWND window) {
     // A path left by a run that ended before taking it is not this instance's to open.
     RegDeleteValueW(key.get(), L"MainFrame_NewFile");
     return 1;
+}
+
+// Without the lock: a publisher that writes its handle just before this removal loses it, and the next
+// start then finds that player among the running players' windows all the same.
+void WithdrawMainFrameHandle(const wchar_t* productName, HWND window) {
+    UniqueHkey key = OpenHandOverKey(productName);
+    if (key && window && ReadMainFrameHandle(key.get()) == window)
+        RegDeleteValueW(key.get(), L"MainFrame_Handle");
 }
 
 std::wstring TakeHandedOverFile(const wchar_t* productName) {

@@ -6,6 +6,7 @@
 constexpr UINT WM_MAINFRAME_PROBE = WM_APP + 0x1F7;    // answered with 0x81F7
 constexpr UINT WM_MAINFRAME_NEWFILE = WM_APP + 0x1F8;  // open the handed-over file
 constexpr LRESULT kMainFrameProbeAnswer = 0x81F7;
+constexpr LRESULT kNewFileTakenAnswer = 0x81F8;  // the receiver has taken the file; anything else: it has not
 
 bool LoadWindowPlacement();
 bool SaveWindowPlacement();
@@ -16,6 +17,7 @@ bool WritePlacementValue(HKEY key, const char* name, const WINDOWPLACEMENT* plac
 
 int HandOverToRunningInstance(const wchar_t* productName, const wchar_t* path);
 int PublishMainFrameHandle(const wchar_t* productName, HWND window);
+void WithdrawMainFrameHandle(const wchar_t* productName, HWND window);
 std::wstring TakeHandedOverFile(const wchar_t* productName);
 HWND ReadMainFrameHandle(HKEY key);
 bool ReadMainFrameNewFile(HKEY key, wchar_t* buffer);

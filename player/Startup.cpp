@@ -1,6 +1,14 @@
 // Start-up, the message loop, the timer step, the one road by which a file is opened, the close request
 // and the teardown. Everything here runs on the user-interface thread.
 //
+// No file handed over is lost at the close. While the advertisement library decides, its modal loop
+// answers second starts: their files are taken and kept, and their senders end. A refused close opens
+// them afterwards, here. When the close goes ahead, the program is started again with each of them once
+// this window is gone, and that start hands the file to another running player or opens it itself. The
+// other way, answering such a start "not taken" so that it keeps its file, would open a file that came
+// during a refused close in a second window. Once the close has gone ahead this window takes nothing
+// more: it answers neither the probe nor a file, and it takes its published handle back.
+//
 // Teardown order: the engine's events are shut off first (libvlc's thread could otherwise reach the
 // video area or the bar after they are gone), then the timer, the video area, the bar, and last the
 // engine and the controller; GDI+ is shut down only after the singletons whose images it owns.
@@ -25,10 +33,10 @@
 
 const wchar_t kProductName[] = L"Vantrel";
 const wchar_t kAdPageAddress[] = L"http://ads.tarnwell.example/ads/vantrel/ads.php";
+const wchar_t kMainWindowClass[] = L"Player_WndClass";
 
 namespace {
 
-constexpr wchar_t kMainWindowClass[] = L"Player_WndClass";
 constexpr wchar_t kLoadFailedText[] = L"Could not load the file";
 // The Open dialog's filter: the description, the pattern, and the empty pair that ends the list.
 constexpr wchar_t kFileFilter[] = L"Media Files(*.flv;*.swf)\0*.flv;*.swf\0";
@@ -43,8 +51,9 @@ ULONG_PTR GdiplusToken = 0;
 // at a time afterwards, in the order they came.
 std::deque<std::wstring> PendingHandOvers;
 bool OpeningHandOver = false;
-// Set while a close asks the advertisement library, and for good once the close goes on.
-bool Closing = false;
+// Where the close request stands: asking the advertisement library, or gone ahead for good.
+enum class CloseState { kNone, kAsking, kGoingAhead };
+CloseState Close = CloseState::kNone;
 
 void ShowLoadFailure() {
     MessageBoxW(AppGlobals.mainWindow, kLoadFailedText, kProductName, MB_OK | MB_ICONERROR);
@@ -73,6 +82,40 @@ std::wstring CommandLinePath(const wchar_t* commandLine) {
 // It counts only if it opens.
 bool NamesFile(const std::wstring& path) {
     return !path.empty() && IsReadableFile(path.c_str());
+}
+
+std::wstring ProgramPath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return std::wstring();
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+// The files handed over that the closing window did not open: each goes to a start of the program of its
+// own, as if the user had opened it again. This window is gone by then, so none comes back here. One that
+// no longer opens is dropped silently, as here.
+void StartAgainWithPendingFiles() {
+    const std::wstring program = ProgramPath();
+    for (const std::wstring& path : PendingHandOvers) {
+        if (program.empty() || !IsReadableFile(path.c_str()))
+            continue;
+        std::wstring commandLine = L"\"" + program + L"\" \"" + path + L"\"";
+        STARTUPINFOW startup = {sizeof(startup)};
+        PROCESS_INFORMATION started = {};
+        if (CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                           &started)) {
+            CloseHandle(started.hThread);
+            CloseHandle(started.hProcess);
+        }
+    }
+    PendingHandOvers.clear();
 }
 
 // Every message of the thread goes to the accelerators first, so the keys work wherever the focus is:
@@ -231,34 +274,42 @@ bool OpenMediaFile(const wchar_t* path) {
     return opened;
 }
 
-// Only the first of several dropped files is opened.
+// Only the first of several dropped files is opened. Its length is asked first: a dropped path may be
+// longer than the program's fixed buffers, and cut it would name another file or none.
 void OnDropFiles(HDROP drop) {
     UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    wchar_t path[kTextBufferSize] = {};
-    if (count > 0)
-        DragQueryFileW(drop, 0, path, kTextBufferSize);
+    std::wstring path;
+    if (count > 0) {
+        path.assign(DragQueryFileW(drop, 0, nullptr, 0) + 1, L'\0');
+        UINT copied = DragQueryFileW(drop, 0, &path[0], static_cast<UINT>(path.size()));
+        path.resize(copied < path.size() ? copied : 0);
+    }
     DragFinish(drop);
-    if (path[0])
-        OpenMediaFile(path);
+    if (!path.empty())
+        OpenMediaFile(path.c_str());
 }
 
-// A second start waits, holding the hand-over lock, until its WM_MAINFRAME_NEWFILE has been handled: the
+// A second start waits, holding the hand-over lock, until its WM_MAINFRAME_NEWFILE has been answered: the
 // path is taken from the registry then and the file opened later, from a message posted to this window,
-// so the sender's wait never covers an open (which may stop a playback or show the error box). A posted
-// WM_MAINFRAME_NEWFILE takes nothing from the registry: whatever the value holds then was not handed
-// over by a start that is waiting. One file is opened per posted message, so the starts waiting between
-// two opens are answered; a nested modal loop (the error box) opens nothing, the outer open goes on.
-void OpenHandedOverFile() {
+// so the sender's wait never covers an open (which may stop a playback or show the error box). The answer
+// says whether the file was taken; a window whose close has gone ahead takes none, and the sender keeps
+// it. A posted WM_MAINFRAME_NEWFILE takes nothing from the registry: whatever the value holds then was not
+// handed over by a start that is waiting. One file is opened per posted message, so the starts waiting
+// between two opens are answered; a nested modal loop (the error box) opens nothing, the outer open goes
+// on.
+LRESULT OpenHandedOverFile() {
     if (InSendMessage()) {
+        if (Close == CloseState::kGoingAhead)
+            return 0;
         std::wstring path = TakeHandedOverFile(kProductName);
-        if (!path.empty()) {
-            PendingHandOvers.push_back(path);
-            PostMessageW(AppGlobals.mainWindow, WM_MAINFRAME_NEWFILE, 0, 0);
-        }
-        return;
+        if (path.empty())
+            return 0;
+        PendingHandOvers.push_back(path);
+        PostMessageW(AppGlobals.mainWindow, WM_MAINFRAME_NEWFILE, 0, 0);
+        return kNewFileTakenAnswer;
     }
-    if (OpeningHandOver || PendingHandOvers.empty() || !AppGlobals.playLogic || Closing)
-        return;
+    if (OpeningHandOver || PendingHandOvers.empty() || !AppGlobals.playLogic || Close != CloseState::kNone)
+        return 0;
     std::wstring path = PendingHandOvers.front();
     PendingHandOvers.pop_front();
     OpeningHandOver = true;
@@ -271,22 +322,30 @@ void OpenHandedOverFile() {
     OpeningHandOver = false;
     if (!PendingHandOvers.empty())
         PostMessageW(AppGlobals.mainWindow, WM_MAINFRAME_NEWFILE, 0, 0);
+    return 0;
+}
+
+// A window whose close has gone ahead is no player for later starts any more.
+LRESULT AnswerInstanceProbe() {
+    return Close == CloseState::kGoingAhead ? 0 : kMainFrameProbeAnswer;
 }
 
 // The advertisement library may run a modal loop, which dispatches a second WM_CLOSE (the Exit command
 // posts one): that close is ignored while the first is asking, and for good once it goes on, so the
 // window is never torn down under a close that has not finished deciding.
 void OnMainClose() {
-    if (Closing)
+    if (Close != CloseState::kNone)
         return;
-    Closing = true;
+    Close = CloseState::kAsking;
     if (merrow_show(AppGlobals.mainWindow, kProductName, kAdPageAddress) == kMerrowKeepOpen) {
-        Closing = false;
+        Close = CloseState::kNone;
         // A handed-over file that came while the advertisement showed waited for the decision.
         if (!PendingHandOvers.empty())
             PostMessageW(AppGlobals.mainWindow, WM_MAINFRAME_NEWFILE, 0, 0);
         return;
     }
+    Close = CloseState::kGoingAhead;
+    WithdrawMainFrameHandle(kProductName, AppGlobals.mainWindow);
     if (!AppGlobals.fullScreen && AppGlobals.layoutReady) {
         AppGlobals.savedPlacement.length = sizeof(AppGlobals.savedPlacement);
         AppGlobals.hasSavedPlacement = GetWindowPlacement(AppGlobals.mainWindow, &AppGlobals.savedPlacement);
@@ -296,6 +355,7 @@ void OnMainClose() {
         AppGlobals.playLogic->stop();
     DestroyPlayerUi();
     DestroyWindow(AppGlobals.mainWindow);
+    StartAgainWithPendingFiles();
 }
 
 void DestroyPlayerUi() {

@@ -24,7 +24,8 @@ bool InitMainWindow(HINSTANCE instance, int showCommand);
 bool CreatePlayerChildren();
 bool OpenMediaFile(const wchar_t* path);
 void OnDropFiles(HDROP drop);
-void OpenHandedOverFile();
+LRESULT OpenHandedOverFile();  // the answer to a sent WM_MAINFRAME_NEWFILE
+LRESULT AnswerInstanceProbe();
 void OnMainClose();
 void DestroyPlayerUi();
 void AppExit();

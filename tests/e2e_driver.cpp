@@ -188,6 +188,21 @@ namespace {
 
 std::atomic<unsigned long long> TraceOrder{0};
 
+std::string Utf8(const std::wstring& wide) {
+    int size =
+        WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), &text[0], size, nullptr, nullptr);
+    return text;
+}
+
+std::wstring FromAnsi(const std::string& text) {
+    int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), &wide[0], size);
+    return wide;
+}
+
 std::string ReadDebugString(HANDLE process, const OUTPUT_DEBUG_STRING_INFO& info) {
     const SIZE_T units = info.nDebugStringLength;
     if (units == 0)
@@ -198,18 +213,15 @@ std::string ReadDebugString(HANDLE process, const OUTPUT_DEBUG_STRING_INFO& info
         if (!ReadProcessMemory(process, info.lpDebugStringData, &wide[0], units * sizeof(wchar_t), &read))
             return std::string();
         wide.resize(wcsnlen(wide.c_str(), units));
-        int size =
-            WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-        std::string text(static_cast<size_t>(size), '\0');
-        WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), &text[0], size, nullptr, nullptr);
-        return text;
+        return Utf8(wide);
     }
     std::string text(units, '\0');
     SIZE_T read = 0;
     if (!ReadProcessMemory(process, info.lpDebugStringData, &text[0], units, &read))
         return std::string();
     text.resize(strnlen(text.c_str(), units));
-    return text;
+    // In the system's ANSI code page, as the program's wide lines arrive here too.
+    return Utf8(FromAnsi(text));
 }
 
 }  // namespace
@@ -303,6 +315,14 @@ DWORD TracedChild::waitForExit(DWORD timeoutMs) {
         return STILL_ACTIVE;
     WaitFor([&] { return ended_.load(); }, timeoutMs);
     return ended_ ? exitCode_.load() : STILL_ACTIVE;
+}
+
+std::string TracedText(const std::wstring& text) {
+    int size =
+        WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string ansi(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), &ansi[0], size, nullptr, nullptr);
+    return Utf8(FromAnsi(ansi));
 }
 
 std::vector<TraceLine> TracedChild::lines(const std::string& prefix) {
@@ -554,6 +574,14 @@ HWND PublishedWindow() {
                      &size) != ERROR_SUCCESS)
         return nullptr;
     return reinterpret_cast<HWND>(static_cast<ULONG_PTR>(value));
+}
+
+std::vector<HWND> PlayerWindows() {
+    std::vector<HWND> found;
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, L"Player_WndClass", nullptr)) != nullptr)
+        found.push_back(window);
+    return found;
 }
 
 void PublishWindow(HWND window) {

@@ -28,7 +28,8 @@ class Child {
   public:
     // arguments: the command-line tail exactly as the program is to see it. merrowResult: what the
     // stand-in advertisement library answers (null: its default). workingFolder: null for ours.
-    explicit Child(const std::wstring& arguments, const wchar_t* merrowResult = nullptr,
+    explicit Child(const std::wstring& arguments,
+                   const wchar_t* merrowResult = nullptr,
                    const wchar_t* workingFolder = nullptr);
     ~Child();
     Child(const Child&) = delete;
@@ -77,6 +78,10 @@ struct TraceLine {
     unsigned long long order;
     std::string text;
 };
+
+// A text as a trace line carries it, in UTF-8: the system hands a debugger the program's wide lines in
+// its ANSI code page, which stands '?' for what the page cannot hold.
+std::string TracedText(const std::wstring& text);
 
 // A start of Vantrel.exe with this process as its debugger, so that its trace lines can be read. A thread
 // of its own starts the process and serves its debug events (only the thread that started a debugged
@@ -136,6 +141,8 @@ bool DismissErrorBox(HWND box);
 // The hand-over target in the registry ("MainFrame_Handle"), and setting it back to a window.
 HWND PublishedWindow();
 void PublishWindow(HWND window);
+// Every player's main window on the desktop, whichever process it belongs to.
+std::vector<HWND> PlayerWindows();
 // The player's own resources, read from outside: GDI objects in its handle table, its windows (USER
 // objects the platform lets another process count), kernel handles, private bytes.
 struct Resources {

@@ -68,6 +68,23 @@ class HandOver : public E2eFixture {
         ASSERT_TRUE(second.started);
         ExpectHandedOver(second);
     }
+    // A receiver asked to close, with its advertisement holding the close (answering `merrowResult`
+    // once dismissed), and a second start's file handed over meanwhile. Returns the advertisement's
+    // window, or null when there was none to hand over to.
+    HWND handOverWhileClosing(const wchar_t* merrowResult, const std::wstring& path) {
+        SetEnvironmentVariableW(L"VANTREL_MERROW_RESULT", merrowResult);
+        SetEnvironmentVariableW(L"VANTREL_MERROW_WAIT", L"1");
+        HWND window = startReceiver();
+        SetEnvironmentVariableW(L"VANTREL_MERROW_RESULT", nullptr);
+        SetEnvironmentVariableW(L"VANTREL_MERROW_WAIT", nullptr);
+        if (!window)
+            return nullptr;
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        HWND ad = WaitForAdvertisement(window);
+        if (ad)
+            handOver(L"\"" + path + L"\"");
+        return ad;
+    }
     void TearDown() override {
         receiver.reset();
         E2eFixture::TearDown();
@@ -117,21 +134,120 @@ TEST_F(HandOver, TenStartsAtOnceOpenEachFileOnceInTheOrderHandedOver) {
 // A file handed over while a close waits for the advertisement (its modal loop answers the second start)
 // is opened once the close has been refused.
 TEST_F(HandOver, AFileHandedOverDuringARefusedCloseOpensAfterIt) {
-    SetEnvironmentVariableW(L"VANTREL_MERROW_RESULT", L"2");
-    SetEnvironmentVariableW(L"VANTREL_MERROW_WAIT", L"1");
-    HWND window = startReceiver();
-    SetEnvironmentVariableW(L"VANTREL_MERROW_RESULT", nullptr);
-    SetEnvironmentVariableW(L"VANTREL_MERROW_WAIT", nullptr);
-    ASSERT_NE(window, nullptr);
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    HWND ad = WaitForAdvertisement(window);
-    ASSERT_NE(ad, nullptr);
     std::wstring clip = copyMedia(L"h263.flv", L"during close.flv");
-    handOver(L"\"" + clip + L"\"");
+    HWND ad = handOverWhileClosing(L"2", clip);
+    ASSERT_NE(ad, nullptr);
     EXPECT_TRUE(receiver->lines(kOpened).empty()) << "nothing opens while the close is deciding";
     PostMessageW(ad, WM_CLOSE, 0, 0);
     EXPECT_EQ(opened(1), std::vector<std::string>{Narrow(clip)});
-    EXPECT_TRUE(WaitForCaption(window, L"Vantrel - during close.flv"));
+    EXPECT_TRUE(WaitForCaption(receiver->waitForWindow(), L"Vantrel - during close.flv"));
+}
+
+// A player that another player started: found by its window, ended by its process when the test leaves.
+class StartedElsewhere {
+  public:
+    explicit StartedElsewhere(HWND window) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        process_ = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    }
+    ~StartedElsewhere() {
+        if (!process_)
+            return;
+        if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process_, 99);
+            WaitForSingleObject(process_, 10000);
+        }
+        CloseHandle(process_);
+    }
+    StartedElsewhere(const StartedElsewhere&) = delete;
+    StartedElsewhere& operator=(const StartedElsewhere&) = delete;
+    // The exit code, or STILL_ACTIVE when it has not ended in time.
+    DWORD waitForExit(DWORD timeoutMs) {
+        DWORD code = STILL_ACTIVE;
+        if (process_ && WaitForSingleObject(process_, timeoutMs) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process_, &code);
+        return code;
+    }
+
+  private:
+    HANDLE process_ = nullptr;
+};
+
+// The same, when the close goes ahead: the file is not lost with the closing window, but opens once, in
+// a player that stays.
+TEST_F(HandOver, AFileHandedOverDuringACloseThatGoesAheadOpensInAPlayerThatStays) {
+    std::wstring clip = copyMedia(L"h263.flv", L"during close.flv");
+    HWND ad = handOverWhileClosing(nullptr, clip);
+    ASSERT_NE(ad, nullptr);
+    PostMessageW(ad, WM_CLOSE, 0, 0);
+    EXPECT_EQ(receiver->waitForExit(kStartTimeout), 0u);
+    EXPECT_TRUE(receiver->lines(kOpened).empty()) << "the closing window opens nothing";
+
+    HWND player = nullptr;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            for (HWND candidate : PlayerWindows())
+                if (TextOf(candidate) == L"Vantrel - during close.flv")
+                    player = candidate;
+            return player != nullptr;
+        },
+        kStartTimeout))
+        << "the file handed over is lost";
+    StartedElsewhere other(player);
+    ASSERT_TRUE(WaitForTimerStep(player));
+    EXPECT_TRUE(AnswersProbe(player)) << "the window that shows the file stays and takes the next one";
+    EXPECT_EQ(PlayerWindows(), std::vector<HWND>{player});
+    EXPECT_EQ(TextOf(player), L"Vantrel - during close.flv");
+
+    // It runs like any player (started as this test started the first, so its close asks the same way).
+    PostMessageW(player, WM_CLOSE, 0, 0);
+    HWND itsAd = WaitForAdvertisement(player);
+    ASSERT_NE(itsAd, nullptr);
+    PostMessageW(itsAd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(other.waitForExit(kStartTimeout), 0u);
+}
+
+// A published window that is gone (its player closed, or ended without closing) does not send the next
+// file into a new window while another player runs: the file goes to that player.
+TEST_F(HandOver, WhenThePublishedWindowIsGoneTheFileGoesToTheRunningPlayer) {
+    for (bool closed : {true, false}) {
+        SCOPED_TRACE(closed ? "the published player closed" : "the published player ended without closing");
+        std::wstring first = copyMedia(L"long.flv", closed ? L"a1.flv" : L"a2.flv");
+        TracedChild a(L"\"" + first + L"\"");
+        ASSERT_TRUE(a.started());
+        HWND window = a.waitForWindow();
+        ASSERT_NE(window, nullptr);
+        ASSERT_TRUE(WaitFor([&] { return PublishedWindow() == window; }, kStartTimeout));
+        {
+            auto b = std::make_unique<TracedChild>(L"");
+            ASSERT_TRUE(b->started());
+            HWND second = b->waitForWindow();
+            ASSERT_NE(second, nullptr);
+            ASSERT_TRUE(WaitFor([&] { return PublishedWindow() == second; }, kStartTimeout));
+            if (closed) {
+                PostMessageW(second, WM_CLOSE, 0, 0);
+                EXPECT_EQ(b->waitForExit(kStartTimeout), 0u);
+                EXPECT_EQ(PublishedWindow(), nullptr) << "a closed player leaves no handle behind";
+            } else {
+                b.reset();  // ended from outside: its handle stays in the registry
+                EXPECT_EQ(PublishedWindow(), second);
+            }
+            EXPECT_FALSE(IsWindow(second));
+        }
+        std::wstring clip = copyMedia(L"h263.flv", closed ? L"c1.flv" : L"c2.flv");
+        TracedChild c(L"\"" + clip + L"\"");
+        ASSERT_TRUE(c.started());
+        EXPECT_EQ(c.waitForExit(kStartTimeout), 0u);
+        EXPECT_EQ(Texts(c.lines(kHandedOver)), std::vector<std::string>{Narrow(clip)});
+        EXPECT_TRUE(c.lines(kOpened).empty()) << "the third start opened the file itself";
+        EXPECT_TRUE(WaitFor([&] { return a.lines(kOpened).size() >= 2; }, kStartTimeout));
+        EXPECT_EQ(Texts(a.lines(kOpened)), (std::vector<std::string>{Narrow(first), Narrow(clip)}));
+        EXPECT_TRUE(WaitForCaption(window, L"Vantrel - " + clip.substr(folder.size())));
+        EXPECT_EQ(PlayerWindows(), std::vector<HWND>{window});
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        EXPECT_EQ(a.waitForExit(kStartTimeout), 0u);
+    }
 }
 
 // A relative path means the second start's working folder, never the receiver's, where a file of the

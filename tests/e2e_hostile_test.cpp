@@ -1,7 +1,9 @@
 // Malformed, misnamed and oddly named files (tools/make-hostile-media.sh) through every road into the
-// player: its command line, the Open dialog, a drop, a second start's hand-over. After each file the
-// player must still answer the instance probe, show "Could not load the file" only for what it cannot
-// open or play at all (and let that box go), and play a good file next; at the end it closes with 0.
+// player: its command line, the Open dialog, a drop, a second start's hand-over. Each file must reach the
+// one road to opening a file with its whole path (the player's trace line "OpenMediaFile: <path>"), so a
+// file missing from the corpus fails. After each file the player must still answer the instance probe,
+// show "Could not load the file" only for what it cannot open or play at all (and let that box go), and
+// play a good file next; at the end it closes with 0.
 #include "e2e_driver.h"
 
 using namespace e2e;
@@ -59,6 +61,8 @@ const HostileFile kHostileFiles[] = {
     {L"folder.flv", false, true},
 };
 
+const char kOpened[] = "OpenMediaFile: ";
+
 std::string Narrow(const std::wstring& text) {
     int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
     std::string out(size > 0 ? size - 1 : 0, '\0');
@@ -66,11 +70,14 @@ std::string Narrow(const std::wstring& text) {
     return out;
 }
 
-class HostileTest : public E2eFixture, public ::testing::WithParamInterface<Road> {
+class Hostile : public E2eFixture {
   protected:
     void SetUp() override {
         E2eFixture::SetUp();
-        hostile = MediaFolder() + L"hostile\\";
+        // Written as every road hands it on: whole, without the "..".
+        wchar_t full[MAX_PATH] = {};
+        GetFullPathNameW((MediaFolder() + L"hostile\\").c_str(), MAX_PATH, full, nullptr);
+        hostile = full;
         // Two good files of the two engines, each alone in its folder so that nothing moves on by itself;
         // taken in turn, so each one's caption is news.
         good[0] = copyMedia(L"long.flv", L"good-a.flv");
@@ -164,23 +171,51 @@ class HostileTest : public E2eFixture, public ::testing::WithParamInterface<Road
         EXPECT_EQ(ErrorBoxOf(player), nullptr) << "an error box is left over";
     }
 
+    // The corpus file, which must be there as the table says: the drop and the Open dialog hand on a path
+    // that names nothing just the same.
+    std::wstring corpusPath(const HostileFile& file) {
+        const std::wstring path = hostile + file.name;
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES) << "missing from the corpus";
+        EXPECT_EQ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0, file.folder);
+        return path;
+    }
+
+    // The file reached OpenMediaFile with its whole path, as the one open since `before` opens; or, for
+    // what does not get there on this road, nothing was opened since.
+    void expectReachedOpen(TracedChild& player, size_t before, const std::wstring& path, bool reaches) {
+        if (reaches)
+            EXPECT_TRUE(WaitFor([&] { return player.lines(kOpened).size() > before; }, kStartTimeout))
+                << "never reached OpenMediaFile";
+        std::vector<TraceLine> opens = player.lines(kOpened);
+        ASSERT_EQ(opens.size(), before + (reaches ? 1 : 0));
+        if (reaches)
+            EXPECT_EQ(opens.back().text, TracedText(path));
+    }
+
     std::wstring hostile;
     std::wstring goodSwfFolder;
     std::wstring good[2];
     unsigned turn = 0;
 };
 
+class HostileTest : public Hostile, public ::testing::WithParamInterface<Road> {};
+
 TEST_P(HostileTest, EveryFileLeavesThePlayerAnsweringAndTheNextGoodFilePlays) {
     const Road road = GetParam();
+    // A folder does not open for reading, so only a drop (which does not test that) takes it to the open.
+    auto reachesOpen = [road](const HostileFile& file) { return !file.folder || road == Road::Drop; };
     if (road == Road::CommandLine) {
         for (const HostileFile& file : kHostileFiles) {
             SCOPED_TRACE(Narrow(file.name));
-            Child player(hostile + file.name);
-            ASSERT_TRUE(player.started);
+            const std::wstring path = corpusPath(file);
+            TracedChild player(path);
+            ASSERT_TRUE(player.started());
             HWND window = player.waitForWindow();
             ASSERT_NE(window, nullptr);
             // A folder does not open for reading: the player starts empty, without a box.
             expectAfterHostile(road, window, file);
+            expectReachedOpen(player, 0, path, reachesOpen(file));
             ASSERT_TRUE(WaitFor([&] { return PublishedWindow() == window; }, kStartTimeout));
             expectGoodFileAfter(road, window);
             PostMessageW(window, WM_CLOSE, 0, 0);
@@ -188,20 +223,50 @@ TEST_P(HostileTest, EveryFileLeavesThePlayerAnsweringAndTheNextGoodFilePlays) {
         }
         return;
     }
-    Child player(L"");
-    ASSERT_TRUE(player.started);
+    TracedChild player(L"");
+    ASSERT_TRUE(player.started());
     HWND window = player.waitForWindow();
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(WaitFor([&] { return PublishedWindow() == window; }, kStartTimeout));
     for (const HostileFile& file : kHostileFiles) {
         SCOPED_TRACE(Narrow(file.name));
-        deliver(road, window, hostile + file.name, file.folder);
-        ASSERT_TRUE(player.running());
+        const std::wstring path = corpusPath(file);
+        const size_t before = player.lines(kOpened).size();
+        deliver(road, window, path, file.folder);
+        ASSERT_EQ(player.waitForExit(0), STILL_ACTIVE);
         expectAfterHostile(road, window, file);
+        expectReachedOpen(player, before, path, reachesOpen(file));
         expectGoodFileAfter(road, window);
     }
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(player.waitForExit(kStartTimeout), 0u);
+}
+
+// A dropped path longer than the program's buffers of 260 units opens whole: cut, it names no file.
+TEST_F(Hostile, ADroppedPathOf300UnitsOpensWhole) {
+    const std::wstring name = L"long drop.flv";
+    const std::wstring outer = folder + std::wstring(120, L'd');
+    const std::wstring inner = outer + L"\\" + std::wstring(300 - outer.size() - 2 - name.size(), L'e');
+    const std::wstring path = inner + L"\\" + name;
+    ASSERT_EQ(path.size(), 300u);
+    ASSERT_TRUE(CreateDirectoryW(outer.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(inner.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileW((MediaFolder() + L"long.flv").c_str(), path.c_str(), FALSE));
+    {
+        TracedChild player(L"");
+        ASSERT_TRUE(player.started());
+        HWND window = player.waitForWindow();
+        ASSERT_NE(window, nullptr);
+        deliver(Road::Drop, window, path, false);
+        expectReachedOpen(player, 0, path, true);
+        EXPECT_TRUE(WaitForCaption(window, L"Vantrel - " + name));
+        EXPECT_EQ(ErrorBoxOf(window), nullptr);
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        EXPECT_EQ(player.waitForExit(kStartTimeout), 0u);
+    }
+    DeleteFileW(path.c_str());
+    RemoveDirectoryW(inner.c_str());
+    RemoveDirectoryW(outer.c_str());
 }
 
 std::string RoadName(const ::testing::TestParamInfo<Road>& info) {

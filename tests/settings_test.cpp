@@ -207,7 +207,7 @@ LRESULT CALLBACK PlayerLikeProc(HWND window, UINT message, WPARAM wParam, LPARAM
             valueAtDelivery = Query(kHandOverPath, L"MainFrame_NewFile");
             receivedPath = TakeHandedOverFile(L"Vantrel");
             ++newFileMessages;
-            return 0;
+            return receivedPath.empty() ? 0 : kNewFileTakenAnswer;
         }
     } catch (...) {
         return 0;
@@ -248,8 +248,9 @@ TEST_F(Registry, HandsTheFileToAWindowThatAnswersTheProbe) {
     EXPECT_EQ(receivedPath, longest);
 }
 
-// The receiver's window goes between the probe and the file: nothing answers the file, so the sender keeps
-// it, and the value it wrote is withdrawn for whoever might still read it.
+// The receiver's window goes between the probe and the file, or it answers the file with anything but
+// its taken answer (a player whose close has gone ahead answers 0): the sender keeps the file, and the
+// value it wrote is withdrawn for whoever might still read it.
 LRESULT CALLBACK VanishingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_MAINFRAME_PROBE) {
         ReplyMessage(kMainFrameProbeAnswer);  // the sender goes on with a window that is gone
@@ -259,11 +260,98 @@ LRESULT CALLBACK VanishingProc(HWND window, UINT message, WPARAM wParam, LPARAM 
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+LRESULT CALLBACK RefusingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_MAINFRAME_PROBE)
+        return kMainFrameProbeAnswer;
+    if (message == WM_MAINFRAME_NEWFILE) {
+        ++newFileMessages;
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
 TEST_F(Registry, AFileNobodyTookStaysWithTheSender) {
-    OtherInstance vanishing(L"VantrelTestVanishing", VanishingProc, true);
-    PublishMainFrameHandle(L"Vantrel", vanishing.window());
+    newFileMessages = 0;
+    {
+        OtherInstance vanishing(L"VantrelTestVanishing", VanishingProc, true);
+        PublishMainFrameHandle(L"Vantrel", vanishing.window());
+        EXPECT_EQ(HandOverToRunningInstance(L"Vantrel", L"D:\\a.flv"), 0);
+        EXPECT_FALSE(Query(kHandOverPath, L"MainFrame_NewFile").present);
+    }
+    OtherInstance refusing(L"VantrelTestRefusing", RefusingProc, true);
+    PublishMainFrameHandle(L"Vantrel", refusing.window());
     EXPECT_EQ(HandOverToRunningInstance(L"Vantrel", L"D:\\a.flv"), 0);
+    EXPECT_EQ(newFileMessages.load(), 1);
     EXPECT_FALSE(Query(kHandOverPath, L"MainFrame_NewFile").present);
+}
+
+// Player main windows of this test: each answers the probe only while its user data is set, as a player
+// stops answering once its close has gone ahead.
+LRESULT CALLBACK MainWindowLikeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_MAINFRAME_PROBE)
+        return GetWindowLongPtrW(window, GWLP_USERDATA) ? kMainFrameProbeAnswer : 0;
+    if (message == WM_MAINFRAME_NEWFILE)
+        return PlayerLikeProc(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+TEST_F(Registry, WithoutAPublishedPlayerTheFileGoesToAnotherPlayerWindow) {
+    OtherInstance closing(L"Player_WndClass", MainWindowLikeProc, true);
+    OtherInstance running(L"Player_WndClass", MainWindowLikeProc, true);
+    SetWindowLongPtrW(running.window(), GWLP_USERDATA, 1);
+    newFileMessages = 0;
+
+    EXPECT_EQ(HandOverToRunningInstance(L"Vantrel", L"D:\\a.flv"), 1) << "nothing published";
+    EXPECT_EQ(receivedPath, L"D:\\a.flv");
+    HWND gone = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(gone);
+    DestroyWindow(gone);
+    PublishMainFrameHandle(L"Vantrel", gone);
+    EXPECT_EQ(HandOverToRunningInstance(L"Vantrel", L"D:\\b.flv"), 1) << "the published window is gone";
+    EXPECT_EQ(receivedPath, L"D:\\b.flv");
+    PublishMainFrameHandle(L"Vantrel", closing.window());
+    EXPECT_EQ(HandOverToRunningInstance(L"Vantrel", L"D:\\c.flv"), 1) << "the published player is closing";
+    EXPECT_EQ(receivedPath, L"D:\\c.flv");
+    EXPECT_EQ(newFileMessages.load(), 3);
+
+    SetWindowLongPtrW(running.window(), GWLP_USERDATA, 0);
+    EXPECT_EQ(HandOverToRunningInstance(L"Vantrel", L"D:\\d.flv"), 0) << "no player answers";
+    EXPECT_EQ(newFileMessages.load(), 3);
+    EXPECT_FALSE(Query(kHandOverPath, L"MainFrame_NewFile").present);
+}
+
+// A player that waits for the lock to publish its window still answers what is sent to it: the start that
+// holds the lock may be asking that very window, and would otherwise wait for it until it gave up.
+TEST_F(Registry, APlayerWaitingToPublishAnswersWhatIsSentToIt) {
+    HWND window = CreateWindowExW(0, L"STATIC", L"player", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(window);
+    UniqueEvent holding(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::atomic<bool> answered{false};
+    std::thread start([&] {
+        UniqueEvent lock(CreateMutexW(nullptr, FALSE, L"Vantrel.HandOver"));
+        WaitForSingleObject(lock.get(), INFINITE);
+        SetEvent(holding.get());
+        DWORD_PTR length = 0;
+        answered = SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000, &length) && length == 6;
+        ReleaseMutex(lock.get());
+    });
+    WaitForSingleObject(holding.get(), INFINITE);
+    EXPECT_EQ(PublishMainFrameHandle(L"Vantrel", window), 1);
+    start.join();
+    EXPECT_TRUE(answered);
+    DestroyWindow(window);
+}
+
+TEST_F(Registry, AClosingPlayerTakesBackOnlyItsOwnHandle) {
+    HWND mine = reinterpret_cast<HWND>(0x10040);
+    HWND other = reinterpret_cast<HWND>(0x10050);
+    PublishMainFrameHandle(L"Vantrel", other);
+    WithdrawMainFrameHandle(L"Vantrel", mine);
+    UniqueHkey key = OpenExisting(kHandOverPath);
+    EXPECT_EQ(ReadMainFrameHandle(key.get()), other) << "a later player's handle stays";
+    PublishMainFrameHandle(L"Vantrel", mine);
+    WithdrawMainFrameHandle(L"Vantrel", mine);
+    EXPECT_FALSE(Query(kHandOverPath, L"MainFrame_Handle").present);
 }
 
 TEST_F(Registry, NoHandOverWithoutAPlayerAnswering) {
