@@ -171,8 +171,8 @@ TEST_F(SoakTest, RandomUserActionsDuringPlaybackLeaveTheResourcesFlat) {
 
     std::vector<Resources> samples;
     std::vector<int> sampledAt;
-    std::printf("%8s %12s %27s %8s %15s %12s %13s\n", "actions", "GDI objects", "(DC/bitmap/font/brush/rgn)", "windows",
-                "kernel handles", "private KB", "dialog keys");
+    std::printf("%8s %12s %27s %8s %15s %12s %12s %13s\n", "actions", "GDI objects", "(DC/bitmap/font/brush/rgn)",
+                "windows", "kernel handles", "private KB", "working KB", "dialog keys");
     for (int action = 0; action <= actions; action++) {
         if (action % sampleEvery == 0) {
             // The same state at every sample: the first sample handed over, playing, then stopped.
@@ -191,8 +191,9 @@ TEST_F(SoakTest, RandomUserActionsDuringPlaybackLeaveTheResourcesFlat) {
             const std::string kinds = std::to_string(now.gdiByType[1]) + "/" + std::to_string(now.gdiByType[5]) + "/" +
                                       std::to_string(now.gdiByType[10]) + "/" + std::to_string(now.gdiByType[16]) +
                                       "/" + std::to_string(now.gdiByType[4]);
-            std::printf("%8d %12lu %27s %8lu %15lu %12lu %13lu\n", action, now.gdiObjects, kinds.c_str(), now.windows,
-                        now.kernelHandles, static_cast<unsigned long>(now.privateBytes / 1024), now.openDialogKeys);
+            std::printf("%8d %12lu %27s %8lu %15lu %12lu %12lu %13lu\n", action, now.gdiObjects, kinds.c_str(),
+                        now.windows, now.kernelHandles, static_cast<unsigned long>(now.privateBytes / 1024),
+                        static_cast<unsigned long>(now.workingSet / 1024), now.openDialogKeys);
             std::fflush(stdout);
             PostMessageW(window, WM_COMMAND, kPlay, 0);
         }
@@ -251,6 +252,7 @@ TEST_F(SoakTest, RandomUserActionsDuringPlaybackLeaveTheResourcesFlat) {
         EXPECT_LE(samples[i].windows * 100, first.windows * 105);
         EXPECT_LE(samples[i].kernelHandles * 100, first.kernelHandles * 105);
         EXPECT_LE(samples[i].privateBytes * 10, first.privateBytes * 11);
+        EXPECT_LE(samples[i].workingSet * 10, first.workingSet * 11);
     }
 
     PostMessageW(window, WM_COMMAND, kExit, 0);
