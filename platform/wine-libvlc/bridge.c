@@ -65,10 +65,11 @@ static void drop_samples(void* data, const void* samples, unsigned count, int64_
     (void)pts;
 }
 
-static int wants_discard(void) {
+// Whether the Windows environment variable holds the word (in any case).
+static int environment_says(const char* name, const char* word) {
     char value[16];
-    DWORD n = GetEnvironmentVariableA("VANTREL_VLC_AUDIO", value, sizeof(value));
-    return n > 0 && n < sizeof(value) && lstrcmpiA(value, "discard") == 0;
+    DWORD n = GetEnvironmentVariableA(name, value, sizeof(value));
+    return n > 0 && n < sizeof(value) && lstrcmpiA(value, word) == 0;
 }
 
 struct bridge_player* CDECL bridge_player_new(libvlc_instance_t* instance) {
@@ -85,7 +86,8 @@ struct bridge_player* CDECL bridge_player_new(libvlc_instance_t* instance) {
     player->events.player = player;
     player->events.native = libvlc_media_player_event_manager(player->native);
     player->volume = 100;
-    player->discard_audio = wants_discard();
+    player->discard_audio = environment_says("VANTREL_VLC_AUDIO", "discard");
+    player->queued_events = environment_says("VANTREL_VLC_EVENTS", "queued");
     if (player->discard_audio)
         libvlc_audio_set_callbacks(player->native, drop_samples, NULL, NULL, NULL, NULL, player);
     bridge_video_init(player);

@@ -12,9 +12,9 @@
 // program's callback has returned there: the raising thread is held exactly as long as on Windows, with
 // the same locks held, so the same deadlocks happen. Callbacks run in the order the events came.
 //
-// With VANTREL_VLC_EVENTS=queued in the Windows environment when the first callback is attached, the
-// trampoline only queues the event and returns (the bridge's old behaviour, kinder than Windows: kept to
-// compare the two, used by nothing else).
+// With VANTREL_VLC_EVENTS=queued in the Windows environment when a player is made, that player's
+// trampoline only queues each event and returns (the bridge's old behaviour, kinder than Windows: kept to
+// compare the two; a test uses it where it needs a callback to run while no libvlc lock is held).
 //
 // Detach and player release must not return while a callback of theirs still runs (the program frees what
 // the callback uses right after), and must drop the events of theirs not yet delivered (their raising
@@ -64,7 +64,6 @@ static struct pending_event* queue_head;
 static struct pending_event* queue_tail;
 static struct bridge_registration* running;  // whose callback the dispatcher is in, or NULL
 static HANDLE dispatcher;
-static int queued_mode;
 // The dispatcher as a pthread, so that libvlc's threads can tell it apart without a Win32 call (a
 // __thread variable of this library is not reliable on Wine's threads).
 static pthread_t dispatcher_thread;
@@ -132,7 +131,7 @@ static void on_native_event(const libvlc_event_t* event, void* data) {
         pthread_mutex_unlock(&event_lock);
         return;
     }
-    if (queued_mode) {
+    if (registration->player->queued_events) {
         pthread_mutex_unlock(&event_lock);
         struct pending_event* item = calloc(1, sizeof(*item));
         if (!item)
@@ -203,17 +202,10 @@ static DWORD WINAPI dispatcher_main(void* unused) {
     return 0;
 }
 
-static int wants_queued(void) {
-    char value[16];
-    DWORD n = GetEnvironmentVariableA("VANTREL_VLC_EVENTS", value, sizeof(value));
-    return n > 0 && n < sizeof(value) && lstrcmpiA(value, "queued") == 0;
-}
-
 // Called with event_lock held, on a Wine thread.
 static int start_dispatcher(void) {
     if (dispatcher)
         return 1;
-    queued_mode = wants_queued();
     dispatcher = CreateThread(NULL, 0, dispatcher_main, NULL, 0, NULL);
     return dispatcher != NULL;
 }
