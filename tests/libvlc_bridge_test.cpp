@@ -508,6 +508,86 @@ TEST(LibvlcBridge, DetachStopsDeliveryEvenFromInsideACallback) {
     EXPECT_TRUE(never.Events().empty());
 }
 
+// A callback that holds its first call until released.
+struct HeldCallback {
+    HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<int> calls{0};
+    HeldCallback() = default;
+    HeldCallback(const HeldCallback&) = delete;
+    HeldCallback& operator=(const HeldCallback&) = delete;
+    ~HeldCallback() {
+        CloseHandle(held);
+        CloseHandle(release);
+    }
+    bool Held() const { return WaitForSingleObject(held, 0) == WAIT_OBJECT_0; }
+    static void Callback(const libvlc_event_t*, void* data) {
+        auto* self = static_cast<HeldCallback*>(data);
+        if (self->calls++ == 0) {
+            SetEvent(self->held);
+            WaitForSingleObject(self->release, 10000);
+        }
+    }
+};
+
+// Two threads of the program at once: one detaches a record while its callback runs, and waits for it;
+// another changes the player's records meanwhile (attaches a new one, or detaches the one attached after
+// the first). The detach must take out its own record and nothing else, and every detached record must
+// hear nothing more. The player queues its events (VANTREL_VLC_EVENTS=queued), so that the held callback
+// holds no libvlc lock and the other thread's call returns while the detach still waits. The detach is
+// under way once its thread has said so: it finds its record at once, while starting the other thread
+// alone takes far longer.
+TEST(LibvlcBridge, ADetachWaitingForItsCallbackKeepsWhatAnotherThreadChanged) {
+    enum Change { kAttachAnother, kDetachTheNewer };
+    const libvlc_event_type_t changed = libvlc_MediaPlayerMediaChanged;
+    for (Change change : {kAttachAnother, kDetachTheNewer}) {
+        SCOPED_TRACE(change == kAttachAnother ? "another record attached" : "the newer record detached");
+        SetEnvironmentVariableW(L"VANTREL_VLC_EVENTS", L"queued");
+        Vlc vlc(true);
+        SetEnvironmentVariableW(L"VANTREL_VLC_EVENTS", nullptr);
+        libvlc_event_manager_t* events = libvlc_media_player_event_manager(vlc.player);
+        HeldCallback first;
+        Recorder second;
+        ASSERT_EQ(libvlc_event_attach(events, changed, &HeldCallback::Callback, &first), 0);
+        if (change == kDetachTheNewer) {
+            ASSERT_EQ(libvlc_event_attach(events, changed, &Recorder::Callback, &second), 0);
+        }
+        ASSERT_TRUE(vlc.Open(MediaPath(L"h264.flv")));
+        ASSERT_TRUE(WaitUntil([&] { return first.Held(); }));
+
+        std::atomic<bool> detaching{false};
+        std::atomic<bool> detached{false};
+        std::thread detacher([&] {
+            detaching = true;
+            libvlc_event_detach(events, changed, &HeldCallback::Callback, &first);
+            detached = true;
+        });
+        while (!detaching)
+            std::this_thread::yield();
+        std::thread other([&] {
+            if (change == kAttachAnother)
+                libvlc_event_attach(events, changed, &Recorder::Callback, &second);
+            else
+                libvlc_event_detach(events, changed, &Recorder::Callback, &second);
+        });
+        other.join();
+        EXPECT_FALSE(detached) << "the detach returned while its callback ran";
+        SetEvent(first.release);
+        detacher.join();
+
+        if (change == kAttachAnother)
+            libvlc_event_detach(events, changed, &Recorder::Callback, &second);
+        // Raised again, with a witness attached last: once the witness has it, every record has had it.
+        Recorder witness;
+        ASSERT_EQ(libvlc_event_attach(events, changed, &Recorder::Callback, &witness), 0);
+        ASSERT_TRUE(vlc.Open(MediaPath(L"h263.flv")));
+        ASSERT_TRUE(WaitUntil([&] { return witness.Count(changed) == 1; }));
+        EXPECT_EQ(first.calls, 1);
+        EXPECT_EQ(second.Count(changed), 0) << "a call after the record's detach returned";
+        libvlc_event_detach(events, changed, &Recorder::Callback, &witness);
+    }
+}
+
 // As on Windows, the thread that raises an event is busy in the callback until it returns: libvlc's input
 // thread, held by a TimeChanged callback, moves the playback time no further.
 TEST(LibvlcBridge, TheRaisingThreadWaitsUntilTheCallbackReturns) {

@@ -276,13 +276,11 @@ void CDECL bridge_event_detach(struct bridge_event_manager* manager,
         return;
     // The oldest live matching registration goes, as in libvlc; the list holds the newest first.
     pthread_mutex_lock(&event_lock);
-    struct bridge_registration** found = NULL;
-    for (struct bridge_registration** link = &manager->player->registrations; *link; link = &(*link)->next) {
-        struct bridge_registration* r = *link;
+    struct bridge_registration* registration = NULL;
+    for (struct bridge_registration* r = manager->player->registrations; r; r = r->next) {
         if (!r->detached && r->type == type && r->callback == callback && r->data == data)
-            found = link;
+            registration = r;
     }
-    struct bridge_registration* registration = found ? *found : NULL;
     if (!registration) {
         pthread_mutex_unlock(&event_lock);
         return;
@@ -294,7 +292,13 @@ void CDECL bridge_event_detach(struct bridge_event_manager* manager,
         pthread_mutex_unlock(&event_lock);
         return;
     }
-    *found = registration->next;
+    // Found again: while drop_and_wait let go of the lock, other threads may have attached or detached
+    // registrations of this player, and a link found before the wait may have moved or been freed. Marked
+    // detached, this one is taken out by nobody else.
+    struct bridge_registration** link = &manager->player->registrations;
+    while (*link != registration)
+        link = &(*link)->next;
+    *link = registration->next;
     pthread_mutex_unlock(&event_lock);
 
     // Takes the event manager's lock: a thread raising an event of another registration of this player
