@@ -620,6 +620,131 @@ TEST(LibvlcBridge, TheRaisingThreadWaitsUntilTheCallbackReturns) {
     libvlc_media_player_stop(vlc.player);
 }
 
+// Events that the program's own call raises reach the callback on the program's thread, inside the call
+// (as on Windows): MediaChanged inside set_media, TimeChanged inside set_time while playing, Stopped inside
+// stop. The input thread's events still come on another thread.
+TEST(LibvlcBridge, EventsOfTheProgramsOwnCallsRunOnItsThreadBeforeTheCallReturns) {
+    Recorder recorder;
+    Vlc vlc(true);
+    libvlc_event_manager_t* events = libvlc_media_player_event_manager(vlc.player);
+    for (libvlc_event_type_t type : {libvlc_MediaPlayerMediaChanged, libvlc_MediaPlayerPlaying,
+                                     libvlc_MediaPlayerTimeChanged, libvlc_MediaPlayerStopped})
+        ASSERT_EQ(libvlc_event_attach(events, type, &Recorder::Callback, &recorder), 0);
+    // Whether an event of the type, with the time if one is given, came on this thread after the first
+    // `from` events.
+    auto raisedHere = [&](size_t from, libvlc_event_type_t type, libvlc_time_t time = -1) {
+        const std::vector<EventRecord> all = recorder.Events();
+        for (size_t i = from; i < all.size(); ++i)
+            if (all[i].type == type && all[i].thread == GetCurrentThreadId() && (time < 0 || all[i].time == time))
+                return true;
+        return false;
+    };
+
+    size_t from = recorder.Events().size();
+    ASSERT_TRUE(vlc.Open(MediaPath(L"long.flv")));
+    EXPECT_TRUE(raisedHere(from, libvlc_MediaPlayerMediaChanged)) << "set_media";
+
+    libvlc_media_player_play(vlc.player);
+    ASSERT_TRUE(WaitUntil([&] { return recorder.Count(libvlc_MediaPlayerTimeChanged) > 0; }));
+    for (const EventRecord& e : recorder.Events()) {
+        if (e.type == libvlc_MediaPlayerPlaying) {
+            EXPECT_NE(e.thread, GetCurrentThreadId()) << "Playing comes from the input thread";
+        }
+    }
+
+    from = recorder.Events().size();
+    libvlc_media_player_set_time(vlc.player, 3500);
+    EXPECT_TRUE(raisedHere(from, libvlc_MediaPlayerTimeChanged, 3500)) << "set_time";
+
+    from = recorder.Events().size();
+    libvlc_media_player_stop(vlc.player);
+    EXPECT_TRUE(raisedHere(from, libvlc_MediaPlayerStopped)) << "stop";
+}
+
+// A callback run inside the program's own call may call its player again, as on Windows, where every lock
+// of libvlc is recursive. Inside stop's event the player has no input any more: the getters answer -1, a
+// second stop does nothing, and a file set and played there plays once stop has returned. A hang cannot
+// be unwound (the raising call holds libvlc's locks), so it ends the process.
+TEST(LibvlcBridge, ACallbackInsideTheProgramsCallMayCallItsPlayerAgain) {
+    struct Reentry {
+        libvlc_media_player_t* player = nullptr;
+        std::function<void()> action;
+        std::atomic<int> calls{0};
+        static void Callback(const libvlc_event_t*, void* data) {
+            auto* self = static_cast<Reentry*>(data);
+            if (self->calls++ == 0)
+                self->action();
+        }
+    };
+    struct Case {
+        const char* name;
+        libvlc_event_type_t event;  // what the callback is attached to; raised by set_media or by stop
+    } cases[] = {{"a MediaChanged callback stops its player", libvlc_MediaPlayerMediaChanged},
+                 {"a Stopped callback stops again and asks for time, length and tracks", libvlc_MediaPlayerStopped},
+                 {"a Stopped callback sets another file and plays it", libvlc_MediaPlayerStopped}};
+    for (size_t c = 0; c < sizeof(cases) / sizeof(cases[0]); ++c) {
+        SCOPED_TRACE(cases[c].name);
+        Recorder recorder;
+        Vlc vlc(true);
+        libvlc_event_manager_t* events = libvlc_media_player_event_manager(vlc.player);
+        libvlc_media_t* next = libvlc_media_new_path(vlc.instance, MediaPath(L"h263.flv").c_str());
+        ASSERT_NE(next, nullptr);
+        std::vector<libvlc_time_t> answers;
+        Reentry reentry;
+        reentry.player = vlc.player;
+        if (c == 0) {
+            reentry.action = [&] { libvlc_media_player_stop(vlc.player); };
+        } else if (c == 1) {
+            reentry.action = [&] {
+                libvlc_media_player_stop(vlc.player);
+                answers = {libvlc_media_player_get_time(vlc.player), libvlc_media_player_get_length(vlc.player),
+                           libvlc_video_get_track_count(vlc.player)};
+            };
+        } else {
+            reentry.action = [&] {
+                libvlc_media_player_set_media(vlc.player, next);
+                libvlc_media_player_play(vlc.player);
+            };
+        }
+        if (c > 0) {
+            ASSERT_TRUE(vlc.Open(MediaPath(L"long.flv")));
+            libvlc_media_player_play(vlc.player);
+            ASSERT_TRUE(WaitUntil([&] { return vlc.State() == libvlc_Playing; }));
+        }
+        ASSERT_EQ(libvlc_event_attach(events, cases[c].event, &Reentry::Callback, &reentry), 0);
+        ASSERT_EQ(libvlc_event_attach(events, libvlc_MediaPlayerStopped, &Recorder::Callback, &recorder), 0);
+
+        std::atomic<bool> done{false};
+        std::thread caller([&] {
+            if (c == 0)
+                vlc.Open(MediaPath(L"long.flv"));
+            else
+                libvlc_media_player_stop(vlc.player);
+            done = true;
+        });
+        if (!WaitUntil([&] { return done.load(); }, 20000)) {
+            fprintf(stderr, "libvlc_bridge_test: FAILED: %s: the call hung; the process is ended\n", cases[c].name);
+            fflush(stderr);
+            TerminateProcess(GetCurrentProcess(), 1);
+        }
+        caller.join();
+        EXPECT_EQ(reentry.calls, 1);
+        if (c == 0) {
+            EXPECT_EQ(vlc.State(), libvlc_Stopped);
+            EXPECT_EQ(recorder.Count(libvlc_MediaPlayerStopped), 1);
+        } else if (c == 1) {
+            EXPECT_EQ(answers, (std::vector<libvlc_time_t>{-1, -1, -1}));
+            EXPECT_EQ(vlc.State(), libvlc_Stopped);
+        } else {
+            EXPECT_TRUE(WaitUntil([&] { return vlc.State() == libvlc_Playing; }));
+            EXPECT_TRUE(WaitUntil([&] { return libvlc_media_player_get_length(vlc.player) > 4000; }));
+            EXPECT_LT(libvlc_media_player_get_length(vlc.player), 6000) << "the new file (5 s) plays";
+        }
+        libvlc_media_player_stop(vlc.player);
+        libvlc_media_release(next);
+    }
+}
+
 // Releasing players again and again while they play, paint and raise events: no crash, and no callback
 // of a player after its release returned.
 TEST(LibvlcBridge, ReleasingPlayingPlayersFiftyTimes) {
