@@ -834,6 +834,34 @@ TEST(LibvlcBridge, BoundWindowShowsThePictureWithBlackBars) {
     EXPECT_EQ(wide.GreenRows(320), 240);
 }
 
+// When playback stops, the picture goes with the video output (on Windows libvlc's own picture window
+// inside the bound one is destroyed; at the end of a file libvlc keeps the output until the stop that the
+// player's timer then makes): the bound window shows its own background again.
+TEST(LibvlcBridge, TheBoundWindowShowsItsOwnBackgroundOnceStopped) {
+    for (bool ended : {false, true}) {
+        SCOPED_TRACE(ended ? "stopped at the end" : "stopped while playing");
+        VideoWindow window(320, 180);
+        Recorder recorder;
+        Vlc vlc(true);
+        ASSERT_TRUE(vlc.Open(MediaPath(L"green.flv")));
+        vlc.Attach(&recorder);
+        libvlc_media_player_set_hwnd(vlc.player, window.child);
+        libvlc_media_player_play(vlc.player);
+        ASSERT_TRUE(WaitUntil([&] { return Screenshot(window.child).IsGreen(160, 90); }));
+        if (ended) {
+            ASSERT_TRUE(WaitUntil([&] { return vlc.State() == libvlc_Ended; }, 20000));
+        }
+        libvlc_media_player_stop(vlc.player);
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                Screenshot shot(window.child);
+                return shot.At(160, 90) == RGB(255, 255, 255) && shot.At(2, 2) == RGB(255, 255, 255);
+            },
+            5000))
+            << "the window shows " << std::hex << Screenshot(window.child).At(160, 90);
+    }
+}
+
 // The player's video window may go away while the bridge paints into it.
 TEST(LibvlcBridge, DestroyingTheBoundWindowWhilePlayingIsHarmless) {
     VideoWindow window(320, 240);
