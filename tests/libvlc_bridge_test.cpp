@@ -269,6 +269,29 @@ class Screenshot {
     std::vector<DWORD> pixels;
 };
 
+// green.flv playing in the quiet mode into a bound window of the given client size.
+class GreenClipInWindow {
+  public:
+    GreenClipInWindow(int client_w, int client_h) : window(client_w, client_h), vlc(true) {}
+    // Until the clip's green is at the window's centre on the screen.
+    ::testing::AssertionResult Start() {
+        if (!vlc.Open(MediaPath(L"green.flv")))
+            return ::testing::AssertionFailure() << "green.flv does not open";
+        vlc.Attach(&recorder);
+        libvlc_media_player_set_hwnd(vlc.player, window.child);
+        libvlc_media_player_play(vlc.player);
+        RECT client;
+        GetClientRect(window.child, &client);
+        const int x = client.right / 2, y = client.bottom / 2;
+        if (!WaitUntil([&] { return Screenshot(window.child).IsGreen(x, y); }))
+            return ::testing::AssertionFailure() << "centre shows " << std::hex << Screenshot(window.child).At(x, y);
+        return ::testing::AssertionSuccess();
+    }
+    VideoWindow window;
+    Recorder recorder;
+    Vlc vlc;
+};
+
 TEST(LibvlcBridge, VersionIsDebiansAndTheEngineOptionsMakeAnInstance) {
     const char* version = libvlc_get_version();
     ASSERT_NE(version, nullptr);
@@ -795,15 +818,10 @@ TEST(LibvlcBridge, ReleasingPlayingPlayersFiftyTimes) {
 // The picture in the bound window as the display shows it: the clip's green where the video is, black
 // bars where its 16:9 shape leaves room in a 4:3 window; kept while paused and redrawn after a resize.
 TEST(LibvlcBridge, BoundWindowShowsThePictureWithBlackBars) {
-    VideoWindow window(480, 360);
-    Recorder recorder;
-    Vlc vlc(true);
-    ASSERT_TRUE(vlc.Open(MediaPath(L"green.flv")));
-    vlc.Attach(&recorder);
-    libvlc_media_player_set_hwnd(vlc.player, window.child);
-    libvlc_media_player_play(vlc.player);
-    ASSERT_TRUE(WaitUntil([&] { return Screenshot(window.child).IsGreen(240, 180); }))
-        << "centre shows " << std::hex << Screenshot(window.child).At(240, 180);
+    GreenClipInWindow clip(480, 360);
+    ASSERT_TRUE(clip.Start());
+    VideoWindow& window = clip.window;
+    Vlc& vlc = clip.vlc;
 
     // 320x180 fitted into 480x360: 480x270, bars of 45 rows above and below.
     Screenshot shot(window.child);
@@ -840,14 +858,10 @@ TEST(LibvlcBridge, BoundWindowShowsThePictureWithBlackBars) {
 TEST(LibvlcBridge, TheBoundWindowShowsItsOwnBackgroundOnceStopped) {
     for (bool ended : {false, true}) {
         SCOPED_TRACE(ended ? "stopped at the end" : "stopped while playing");
-        VideoWindow window(320, 180);
-        Recorder recorder;
-        Vlc vlc(true);
-        ASSERT_TRUE(vlc.Open(MediaPath(L"green.flv")));
-        vlc.Attach(&recorder);
-        libvlc_media_player_set_hwnd(vlc.player, window.child);
-        libvlc_media_player_play(vlc.player);
-        ASSERT_TRUE(WaitUntil([&] { return Screenshot(window.child).IsGreen(160, 90); }));
+        GreenClipInWindow clip(320, 180);
+        ASSERT_TRUE(clip.Start());
+        VideoWindow& window = clip.window;
+        Vlc& vlc = clip.vlc;
         if (ended) {
             ASSERT_TRUE(WaitUntil([&] { return vlc.State() == libvlc_Ended; }, 20000));
         }
