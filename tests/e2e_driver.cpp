@@ -614,6 +614,7 @@ bool ReadResources(HANDLE process, DWORD pid, Resources& out) {
         if (static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(entry->UniqueProcessId)) == pid) {
             out.kernelHandles = entry->HandleCount;
             out.privateBytes = entry->VirtualMemoryCounters.PagefileUsage;
+            out.workingSet = entry->VirtualMemoryCounters.WorkingSetSize;
             CountKernelHandles(query, pid, out.kernelHandles, out.openDialogKeys);
             return true;
         }

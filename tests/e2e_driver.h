@@ -144,7 +144,7 @@ void PublishWindow(HWND window);
 // Every player's main window on the desktop, whichever process it belongs to.
 std::vector<HWND> PlayerWindows();
 // The player's own resources, read from outside: GDI objects in its handle table, its windows (USER
-// objects the platform lets another process count), kernel handles, private bytes.
+// objects the platform lets another process count), kernel handles, private bytes and the working set.
 struct Resources {
     DWORD gdiObjects = 0;
     DWORD gdiByType[32] = {};  // by the platform's object type (1 DC, 4 region, 5 bitmap, 10 font, 16 brush)
@@ -152,6 +152,7 @@ struct Resources {
     DWORD kernelHandles = 0;
     DWORD openDialogKeys = 0;  // kept open by the platform's Open dialog, not counted in kernelHandles
     SIZE_T privateBytes = 0;
+    SIZE_T workingSet = 0;
 };
 bool ReadResources(HANDLE process, DWORD pid, Resources& out);
 

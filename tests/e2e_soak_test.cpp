@@ -1,21 +1,16 @@
 // A soak: while the bundled samples play, random user actions from outside (every command of the main
 // window, presses and drags on both sliders, Previous and Next across FLV and SWF, full screen in and
 // out, hand-overs, the Open dialog and the About box), with the player's resources sampled every 100
-// actions. After the first 200 actions its GDI objects, windows and kernel handles may grow by at most
-// 5 %, its private bytes by at most 10 %.
+// actions in a long run (tools/soak, 1,000 actions or more) and every 50 in a shorter one. After the
+// first 200 actions its GDI objects, windows and kernel handles may grow by at most 5 %, its private
+// bytes and its working set by at most 10 %.
 //
 // GetGuiResources answers 0 under this platform, so the GDI objects are counted in the player's own GDI
 // handle table (read from its memory) and the USER objects as its windows at every level; kernel handles
-// come from the system's handle list and private bytes from the process list (the page-file usage).
+// come from the system's handle list, private bytes (the page-file usage) and the working set from the
+// process list.
 // The platform's Open dialog keeps one registry key open after every file it returns (its list of
 // recently visited folders); those handles are shown apart and not counted as the player's.
-//
-// The player runs with glibc's malloc arenas capped at one (MALLOC_ARENA_MAX=1, set for this test by
-// its CMake file and by tools/soak: the player inherits the Unix environment, not the one set here):
-// libvlc is native code in the player's process, and every new decoder thread of every file would
-// otherwise get an arena of its own whose pages stay resident after the thread ends (private bytes rose
-// from 175 MB to 300 MB over 2,000 actions and flattened off; with the cap they stay within 75-95 MB). That is
-// the allocator, not memory the player holds, and it does not exist on Windows.
 //
 // VANTREL_SOAK_ACTIONS sets the number of actions: 400 by default, the CI run (200 measured after the
 // 200 that settle, sampled every 50); tools/soak runs 2,000 and prints the samples as a table. Before the
@@ -171,8 +166,8 @@ TEST_F(SoakTest, RandomUserActionsDuringPlaybackLeaveTheResourcesFlat) {
 
     std::vector<Resources> samples;
     std::vector<int> sampledAt;
-    std::printf("%8s %12s %27s %8s %15s %12s %13s\n", "actions", "GDI objects", "(DC/bitmap/font/brush/rgn)", "windows",
-                "kernel handles", "private KB", "dialog keys");
+    std::printf("%8s %12s %27s %8s %15s %12s %12s %13s\n", "actions", "GDI objects", "(DC/bitmap/font/brush/rgn)",
+                "windows", "kernel handles", "private KB", "working KB", "dialog keys");
     for (int action = 0; action <= actions; action++) {
         if (action % sampleEvery == 0) {
             // The same state at every sample: the first sample handed over, playing, then stopped.
@@ -191,8 +186,9 @@ TEST_F(SoakTest, RandomUserActionsDuringPlaybackLeaveTheResourcesFlat) {
             const std::string kinds = std::to_string(now.gdiByType[1]) + "/" + std::to_string(now.gdiByType[5]) + "/" +
                                       std::to_string(now.gdiByType[10]) + "/" + std::to_string(now.gdiByType[16]) +
                                       "/" + std::to_string(now.gdiByType[4]);
-            std::printf("%8d %12lu %27s %8lu %15lu %12lu %13lu\n", action, now.gdiObjects, kinds.c_str(), now.windows,
-                        now.kernelHandles, static_cast<unsigned long>(now.privateBytes / 1024), now.openDialogKeys);
+            std::printf("%8d %12lu %27s %8lu %15lu %12lu %12lu %13lu\n", action, now.gdiObjects, kinds.c_str(),
+                        now.windows, now.kernelHandles, static_cast<unsigned long>(now.privateBytes / 1024),
+                        static_cast<unsigned long>(now.workingSet / 1024), now.openDialogKeys);
             std::fflush(stdout);
             PostMessageW(window, WM_COMMAND, kPlay, 0);
         }
@@ -251,6 +247,7 @@ TEST_F(SoakTest, RandomUserActionsDuringPlaybackLeaveTheResourcesFlat) {
         EXPECT_LE(samples[i].windows * 100, first.windows * 105);
         EXPECT_LE(samples[i].kernelHandles * 100, first.kernelHandles * 105);
         EXPECT_LE(samples[i].privateBytes * 10, first.privateBytes * 11);
+        EXPECT_LE(samples[i].workingSet * 10, first.workingSet * 11);
     }
 
     PostMessageW(window, WM_COMMAND, kExit, 0);

@@ -269,6 +269,29 @@ class Screenshot {
     std::vector<DWORD> pixels;
 };
 
+// green.flv playing in the quiet mode into a bound window of the given client size.
+class GreenClipInWindow {
+  public:
+    GreenClipInWindow(int client_w, int client_h) : window(client_w, client_h), vlc(true) {}
+    // Until the clip's green is at the window's centre on the screen.
+    ::testing::AssertionResult Start() {
+        if (!vlc.Open(MediaPath(L"green.flv")))
+            return ::testing::AssertionFailure() << "green.flv does not open";
+        vlc.Attach(&recorder);
+        libvlc_media_player_set_hwnd(vlc.player, window.child);
+        libvlc_media_player_play(vlc.player);
+        RECT client;
+        GetClientRect(window.child, &client);
+        const int x = client.right / 2, y = client.bottom / 2;
+        if (!WaitUntil([&] { return Screenshot(window.child).IsGreen(x, y); }))
+            return ::testing::AssertionFailure() << "centre shows " << std::hex << Screenshot(window.child).At(x, y);
+        return ::testing::AssertionSuccess();
+    }
+    VideoWindow window;
+    Recorder recorder;
+    Vlc vlc;
+};
+
 TEST(LibvlcBridge, VersionIsDebiansAndTheEngineOptionsMakeAnInstance) {
     const char* version = libvlc_get_version();
     ASSERT_NE(version, nullptr);
@@ -508,6 +531,86 @@ TEST(LibvlcBridge, DetachStopsDeliveryEvenFromInsideACallback) {
     EXPECT_TRUE(never.Events().empty());
 }
 
+// A callback that holds its first call until released.
+struct HeldCallback {
+    HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<int> calls{0};
+    HeldCallback() = default;
+    HeldCallback(const HeldCallback&) = delete;
+    HeldCallback& operator=(const HeldCallback&) = delete;
+    ~HeldCallback() {
+        CloseHandle(held);
+        CloseHandle(release);
+    }
+    bool Held() const { return WaitForSingleObject(held, 0) == WAIT_OBJECT_0; }
+    static void Callback(const libvlc_event_t*, void* data) {
+        auto* self = static_cast<HeldCallback*>(data);
+        if (self->calls++ == 0) {
+            SetEvent(self->held);
+            WaitForSingleObject(self->release, 10000);
+        }
+    }
+};
+
+// Two threads of the program at once: one detaches a record while its callback runs, and waits for it;
+// another changes the player's records meanwhile (attaches a new one, or detaches the one attached after
+// the first). The detach must take out its own record and nothing else, and every detached record must
+// hear nothing more. The player queues its events (VANTREL_VLC_EVENTS=queued), so that the held callback
+// holds no libvlc lock and the other thread's call returns while the detach still waits. The detach is
+// under way once its thread has said so: it finds its record at once, while starting the other thread
+// alone takes far longer.
+TEST(LibvlcBridge, ADetachWaitingForItsCallbackKeepsWhatAnotherThreadChanged) {
+    enum Change { kAttachAnother, kDetachTheNewer };
+    const libvlc_event_type_t changed = libvlc_MediaPlayerMediaChanged;
+    for (Change change : {kAttachAnother, kDetachTheNewer}) {
+        SCOPED_TRACE(change == kAttachAnother ? "another record attached" : "the newer record detached");
+        SetEnvironmentVariableW(L"VANTREL_VLC_EVENTS", L"queued");
+        Vlc vlc(true);
+        SetEnvironmentVariableW(L"VANTREL_VLC_EVENTS", nullptr);
+        libvlc_event_manager_t* events = libvlc_media_player_event_manager(vlc.player);
+        HeldCallback first;
+        Recorder second;
+        ASSERT_EQ(libvlc_event_attach(events, changed, &HeldCallback::Callback, &first), 0);
+        if (change == kDetachTheNewer) {
+            ASSERT_EQ(libvlc_event_attach(events, changed, &Recorder::Callback, &second), 0);
+        }
+        ASSERT_TRUE(vlc.Open(MediaPath(L"h264.flv")));
+        ASSERT_TRUE(WaitUntil([&] { return first.Held(); }));
+
+        std::atomic<bool> detaching{false};
+        std::atomic<bool> detached{false};
+        std::thread detacher([&] {
+            detaching = true;
+            libvlc_event_detach(events, changed, &HeldCallback::Callback, &first);
+            detached = true;
+        });
+        while (!detaching)
+            std::this_thread::yield();
+        std::thread other([&] {
+            if (change == kAttachAnother)
+                libvlc_event_attach(events, changed, &Recorder::Callback, &second);
+            else
+                libvlc_event_detach(events, changed, &Recorder::Callback, &second);
+        });
+        other.join();
+        EXPECT_FALSE(detached) << "the detach returned while its callback ran";
+        SetEvent(first.release);
+        detacher.join();
+
+        if (change == kAttachAnother)
+            libvlc_event_detach(events, changed, &Recorder::Callback, &second);
+        // Raised again, with a witness attached last: once the witness has it, every record has had it.
+        Recorder witness;
+        ASSERT_EQ(libvlc_event_attach(events, changed, &Recorder::Callback, &witness), 0);
+        ASSERT_TRUE(vlc.Open(MediaPath(L"h263.flv")));
+        ASSERT_TRUE(WaitUntil([&] { return witness.Count(changed) == 1; }));
+        EXPECT_EQ(first.calls, 1);
+        EXPECT_EQ(second.Count(changed), 0) << "a call after the record's detach returned";
+        libvlc_event_detach(events, changed, &Recorder::Callback, &witness);
+    }
+}
+
 // As on Windows, the thread that raises an event is busy in the callback until it returns: libvlc's input
 // thread, held by a TimeChanged callback, moves the playback time no further.
 TEST(LibvlcBridge, TheRaisingThreadWaitsUntilTheCallbackReturns) {
@@ -538,6 +641,131 @@ TEST(LibvlcBridge, TheRaisingThreadWaitsUntilTheCallbackReturns) {
     EXPECT_TRUE(WaitUntil(moved));
     EXPECT_TRUE(WaitUntil([&] { return holder.calls > 3; }));
     libvlc_media_player_stop(vlc.player);
+}
+
+// Events that the program's own call raises reach the callback on the program's thread, inside the call
+// (as on Windows): MediaChanged inside set_media, TimeChanged inside set_time while playing, Stopped inside
+// stop. The input thread's events still come on another thread.
+TEST(LibvlcBridge, EventsOfTheProgramsOwnCallsRunOnItsThreadBeforeTheCallReturns) {
+    Recorder recorder;
+    Vlc vlc(true);
+    libvlc_event_manager_t* events = libvlc_media_player_event_manager(vlc.player);
+    for (libvlc_event_type_t type : {libvlc_MediaPlayerMediaChanged, libvlc_MediaPlayerPlaying,
+                                     libvlc_MediaPlayerTimeChanged, libvlc_MediaPlayerStopped})
+        ASSERT_EQ(libvlc_event_attach(events, type, &Recorder::Callback, &recorder), 0);
+    // Whether an event of the type, with the time if one is given, came on this thread after the first
+    // `from` events.
+    auto raisedHere = [&](size_t from, libvlc_event_type_t type, libvlc_time_t time = -1) {
+        const std::vector<EventRecord> all = recorder.Events();
+        for (size_t i = from; i < all.size(); ++i)
+            if (all[i].type == type && all[i].thread == GetCurrentThreadId() && (time < 0 || all[i].time == time))
+                return true;
+        return false;
+    };
+
+    size_t from = recorder.Events().size();
+    ASSERT_TRUE(vlc.Open(MediaPath(L"long.flv")));
+    EXPECT_TRUE(raisedHere(from, libvlc_MediaPlayerMediaChanged)) << "set_media";
+
+    libvlc_media_player_play(vlc.player);
+    ASSERT_TRUE(WaitUntil([&] { return recorder.Count(libvlc_MediaPlayerTimeChanged) > 0; }));
+    for (const EventRecord& e : recorder.Events()) {
+        if (e.type == libvlc_MediaPlayerPlaying) {
+            EXPECT_NE(e.thread, GetCurrentThreadId()) << "Playing comes from the input thread";
+        }
+    }
+
+    from = recorder.Events().size();
+    libvlc_media_player_set_time(vlc.player, 3500);
+    EXPECT_TRUE(raisedHere(from, libvlc_MediaPlayerTimeChanged, 3500)) << "set_time";
+
+    from = recorder.Events().size();
+    libvlc_media_player_stop(vlc.player);
+    EXPECT_TRUE(raisedHere(from, libvlc_MediaPlayerStopped)) << "stop";
+}
+
+// A callback run inside the program's own call may call its player again, as on Windows, where every lock
+// of libvlc is recursive. Inside stop's event the player has no input any more: the getters answer -1, a
+// second stop does nothing, and a file set and played there plays once stop has returned. A hang cannot
+// be unwound (the raising call holds libvlc's locks), so it ends the process.
+TEST(LibvlcBridge, ACallbackInsideTheProgramsCallMayCallItsPlayerAgain) {
+    struct Reentry {
+        libvlc_media_player_t* player = nullptr;
+        std::function<void()> action;
+        std::atomic<int> calls{0};
+        static void Callback(const libvlc_event_t*, void* data) {
+            auto* self = static_cast<Reentry*>(data);
+            if (self->calls++ == 0)
+                self->action();
+        }
+    };
+    struct Case {
+        const char* name;
+        libvlc_event_type_t event;  // what the callback is attached to; raised by set_media or by stop
+    } cases[] = {{"a MediaChanged callback stops its player", libvlc_MediaPlayerMediaChanged},
+                 {"a Stopped callback stops again and asks for time, length and tracks", libvlc_MediaPlayerStopped},
+                 {"a Stopped callback sets another file and plays it", libvlc_MediaPlayerStopped}};
+    for (size_t c = 0; c < sizeof(cases) / sizeof(cases[0]); ++c) {
+        SCOPED_TRACE(cases[c].name);
+        Recorder recorder;
+        Vlc vlc(true);
+        libvlc_event_manager_t* events = libvlc_media_player_event_manager(vlc.player);
+        libvlc_media_t* next = libvlc_media_new_path(vlc.instance, MediaPath(L"h263.flv").c_str());
+        ASSERT_NE(next, nullptr);
+        std::vector<libvlc_time_t> answers;
+        Reentry reentry;
+        reentry.player = vlc.player;
+        if (c == 0) {
+            reentry.action = [&] { libvlc_media_player_stop(vlc.player); };
+        } else if (c == 1) {
+            reentry.action = [&] {
+                libvlc_media_player_stop(vlc.player);
+                answers = {libvlc_media_player_get_time(vlc.player), libvlc_media_player_get_length(vlc.player),
+                           libvlc_video_get_track_count(vlc.player)};
+            };
+        } else {
+            reentry.action = [&] {
+                libvlc_media_player_set_media(vlc.player, next);
+                libvlc_media_player_play(vlc.player);
+            };
+        }
+        if (c > 0) {
+            ASSERT_TRUE(vlc.Open(MediaPath(L"long.flv")));
+            libvlc_media_player_play(vlc.player);
+            ASSERT_TRUE(WaitUntil([&] { return vlc.State() == libvlc_Playing; }));
+        }
+        ASSERT_EQ(libvlc_event_attach(events, cases[c].event, &Reentry::Callback, &reentry), 0);
+        ASSERT_EQ(libvlc_event_attach(events, libvlc_MediaPlayerStopped, &Recorder::Callback, &recorder), 0);
+
+        std::atomic<bool> done{false};
+        std::thread caller([&] {
+            if (c == 0)
+                vlc.Open(MediaPath(L"long.flv"));
+            else
+                libvlc_media_player_stop(vlc.player);
+            done = true;
+        });
+        if (!WaitUntil([&] { return done.load(); }, 20000)) {
+            fprintf(stderr, "libvlc_bridge_test: FAILED: %s: the call hung; the process is ended\n", cases[c].name);
+            fflush(stderr);
+            TerminateProcess(GetCurrentProcess(), 1);
+        }
+        caller.join();
+        EXPECT_EQ(reentry.calls, 1);
+        if (c == 0) {
+            EXPECT_EQ(vlc.State(), libvlc_Stopped);
+            EXPECT_EQ(recorder.Count(libvlc_MediaPlayerStopped), 1);
+        } else if (c == 1) {
+            EXPECT_EQ(answers, (std::vector<libvlc_time_t>{-1, -1, -1}));
+            EXPECT_EQ(vlc.State(), libvlc_Stopped);
+        } else {
+            EXPECT_TRUE(WaitUntil([&] { return vlc.State() == libvlc_Playing; }));
+            EXPECT_TRUE(WaitUntil([&] { return libvlc_media_player_get_length(vlc.player) > 4000; }));
+            EXPECT_LT(libvlc_media_player_get_length(vlc.player), 6000) << "the new file (5 s) plays";
+        }
+        libvlc_media_player_stop(vlc.player);
+        libvlc_media_release(next);
+    }
 }
 
 // Releasing players again and again while they play, paint and raise events: no crash, and no callback
@@ -590,15 +818,10 @@ TEST(LibvlcBridge, ReleasingPlayingPlayersFiftyTimes) {
 // The picture in the bound window as the display shows it: the clip's green where the video is, black
 // bars where its 16:9 shape leaves room in a 4:3 window; kept while paused and redrawn after a resize.
 TEST(LibvlcBridge, BoundWindowShowsThePictureWithBlackBars) {
-    VideoWindow window(480, 360);
-    Recorder recorder;
-    Vlc vlc(true);
-    ASSERT_TRUE(vlc.Open(MediaPath(L"green.flv")));
-    vlc.Attach(&recorder);
-    libvlc_media_player_set_hwnd(vlc.player, window.child);
-    libvlc_media_player_play(vlc.player);
-    ASSERT_TRUE(WaitUntil([&] { return Screenshot(window.child).IsGreen(240, 180); }))
-        << "centre shows " << std::hex << Screenshot(window.child).At(240, 180);
+    GreenClipInWindow clip(480, 360);
+    ASSERT_TRUE(clip.Start());
+    VideoWindow& window = clip.window;
+    Vlc& vlc = clip.vlc;
 
     // 320x180 fitted into 480x360: 480x270, bars of 45 rows above and below.
     Screenshot shot(window.child);
@@ -627,6 +850,30 @@ TEST(LibvlcBridge, BoundWindowShowsThePictureWithBlackBars) {
     Screenshot wide(window.child);
     EXPECT_NEAR(wide.GreenColumns(120), 427, 1);
     EXPECT_EQ(wide.GreenRows(320), 240);
+}
+
+// When playback stops, the picture goes with the video output (on Windows libvlc's own picture window
+// inside the bound one is destroyed; at the end of a file libvlc keeps the output until the stop that the
+// player's timer then makes): the bound window shows its own background again.
+TEST(LibvlcBridge, TheBoundWindowShowsItsOwnBackgroundOnceStopped) {
+    for (bool ended : {false, true}) {
+        SCOPED_TRACE(ended ? "stopped at the end" : "stopped while playing");
+        GreenClipInWindow clip(320, 180);
+        ASSERT_TRUE(clip.Start());
+        VideoWindow& window = clip.window;
+        Vlc& vlc = clip.vlc;
+        if (ended) {
+            ASSERT_TRUE(WaitUntil([&] { return vlc.State() == libvlc_Ended; }, 20000));
+        }
+        libvlc_media_player_stop(vlc.player);
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                Screenshot shot(window.child);
+                return shot.At(160, 90) == RGB(255, 255, 255) && shot.At(2, 2) == RGB(255, 255, 255);
+            },
+            5000))
+            << "the window shows " << std::hex << Screenshot(window.child).At(160, 90);
+    }
 }
 
 // The player's video window may go away while the bridge paints into it.

@@ -2,11 +2,12 @@
 //
 // Threads. Windows code calls the exports on its own (Wine) threads. The Linux library calls back on threads
 // of its own, which are not Wine threads: any Win32 call or any Windows code run from them ends the process.
-// So everything that libvlc calls (event trampoline, vmem and amem callbacks) only touches memory under
-// pthread locks; two kinds of Wine thread made with CreateThread do the Windows-side work:
-//   - one event dispatcher for the process, which calls the program's event callbacks in order while the
-//     thread that raised each event waits for it, as libvlc's own thread would be busy in the callback on
-//     Windows (events.c);
+// So everything that libvlc calls on its threads (event trampoline, vmem and amem callbacks) only touches
+// memory under pthread locks; two kinds of Wine thread made with CreateThread do the Windows-side work:
+//   - one event dispatcher for the process, which calls the program's callbacks for the events of libvlc's
+//     threads in order while the thread that raised each event waits for it, as libvlc's own thread would
+//     be busy in the callback on Windows; an event raised on the program's thread inside one of its calls
+//     (Stopped inside stop) runs its callback there, as on Windows (events.c);
 //   - one painter per player bound to a window, which draws the frames that vmem delivered.
 #pragma once
 
@@ -41,6 +42,7 @@ struct bridge_player {
     struct bridge_event_manager events;
     struct bridge_registration* registrations;  // under the event lock
     int closing;                                // under the event lock: release has begun, drop its events
+    int queued_events;                          // VANTREL_VLC_EVENTS=queued when it was made (events.c)
 
     // Quiet mode: samples are dropped, and volume and mute live here.
     int discard_audio;
@@ -62,6 +64,20 @@ struct bridge_player {
     HANDLE painter;
     int painter_quit;
 };
+
+// One call of the program into an export that takes a player, on the calling thread's stack: an event that
+// libvlc raises on this thread meanwhile reaches its callback right here (events.c).
+struct bridge_call {
+    struct bridge_call* outer;  // the call in progress on this thread that a callback made this one from
+    struct bridge_player* player;
+    int input_locked;                  // inside libvlc's stop of the player, which holds its input lock
+    struct bridge_deferred* deferred;  // the player's calls left for after that stop (bridge.c)
+};
+
+void bridge_call_enter(struct bridge_call* call, struct bridge_player* player);
+void bridge_call_leave(struct bridge_call* call);
+// The call on this thread inside libvlc's stop of the player, if any.
+struct bridge_call* bridge_call_holding_input(struct bridge_player* player);
 
 void bridge_events_player_closing(struct bridge_player* player);
 void bridge_events_player_free(struct bridge_player* player);

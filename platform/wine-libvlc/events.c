@@ -1,31 +1,42 @@
 // libvlc events for Windows code, raised the way libvlc 3 raises them on Windows.
 //
-// There, libvlc calls an event callback synchronously on the thread that raises the event (the input
-// thread for Playing, Paused, TimeChanged and EndReached; the caller of stop for Stopped), while that
-// thread holds libvlc's locks as they then are: the event manager's lock always, and for the input
-// thread's events the player's callback bookkeeping, which stop and set_media wait on while they hold the
-// player's input lock. A callback that calls a getter (get_time, get_length, video_get_track_count...,
-// which take the input lock) while another thread stops the player therefore hangs both threads for good.
+// There, libvlc calls an event callback synchronously on the thread that raises the event, while that
+// thread holds libvlc's locks as they then are: the event manager's lock always, and more by event. The
+// input thread raises Playing, Paused, TimeChanged and EndReached while the player's callback bookkeeping
+// is in use, which stop and set_media wait on while they hold the player's input lock. The program's own
+// call raises the rest on the program's thread: Stopped inside stop (the input lock held), MediaChanged
+// inside set_media, TimeChanged inside set_time while playing. A callback that calls a getter (get_time,
+// get_length, video_get_track_count..., which take the input lock) while another thread stops the player
+// therefore hangs both threads for good; a callback run inside the program's own call may call its player
+// again, since every lock of libvlc on Windows is recursive.
 //
-// Here libvlc raises events on Linux threads, where no Win32 call and no Windows code may run. So the
-// trampoline hands each event to one dispatcher thread (a Wine thread) and, by default, waits until the
-// program's callback has returned there: the raising thread is held exactly as long as on Windows, with
-// the same locks held, so the same deadlocks happen. Callbacks run in the order the events came.
+// Here libvlc raises events on Linux threads of its own, where no Win32 call and no Windows code may run,
+// and on the program's Wine threads inside its calls. So:
+//   - An event raised on a Wine thread while that thread is inside one of the bridge's exports (recorded
+//     by bridge_call_enter) runs its callback right there, as on Windows, inside libvlc's call and under
+//     its locks. Where libvlc's stop still holds the input lock, which is not recursive on Linux, the
+//     exports answer as libvlc on Windows does at that point (bridge.c).
+//   - An event raised on one of libvlc's threads goes to one dispatcher thread (a Wine thread), and the
+//     raising thread waits until the program's callback has returned there: it is held exactly as long as
+//     on Windows, with the same locks held, so the same deadlocks happen. Callbacks run in the order the
+//     events came.
 //
-// With VANTREL_VLC_EVENTS=queued in the Windows environment when the first callback is attached, the
-// trampoline only queues the event and returns (the bridge's old behaviour, kinder than Windows: kept to
-// compare the two, used by nothing else).
+// With VANTREL_VLC_EVENTS=queued in the Windows environment when a player is made, that player's
+// trampoline only queues each event for the dispatcher and returns, whichever thread raised it (the
+// bridge's old behaviour, kinder than Windows: kept to compare the two; a test uses it where it needs a
+// callback to run while no libvlc lock is held).
 //
 // Detach and player release must not return while a callback of theirs still runs (the program frees what
 // the callback uses right after), and must drop the events of theirs not yet delivered (their raising
 // threads then go on at once). Both wait on the dispatcher unless they are called by a callback on the
-// dispatcher itself.
+// dispatcher itself. A callback run inline on another thread is waited for by libvlc's own detach, which
+// takes the event manager's lock that the raising thread holds.
 //
-// A callback that detaches a registration (itself, typically) stops its delivery at once; the native
-// listener stays attached, harmless, until the player is released: the native detach takes the event
-// manager's lock, which the raising thread holds while it waits for this very callback. libvlc on Windows
-// lets a callback attach too (its lock is recursive and the callback runs on the raising thread); here an
-// attach from inside a callback is refused, since the program never does it.
+// A callback on the dispatcher that detaches a registration (itself, typically) stops its delivery at
+// once; the native listener stays attached, harmless, until the player is released: the native detach
+// takes the event manager's lock, which the raising thread holds while it waits for this very callback.
+// For the same reason an attach from a callback on the dispatcher is refused (libvlc on Windows lets a
+// callback attach; the program never does it). A callback run inline attaches and detaches as on Windows.
 #include <stddef.h>
 #include <stdlib.h>
 #include <string.h>
@@ -64,7 +75,6 @@ static struct pending_event* queue_head;
 static struct pending_event* queue_tail;
 static struct bridge_registration* running;  // whose callback the dispatcher is in, or NULL
 static HANDLE dispatcher;
-static int queued_mode;
 // The dispatcher as a pthread, so that libvlc's threads can tell it apart without a Win32 call (a
 // __thread variable of this library is not reliable on Wine's threads).
 static pthread_t dispatcher_thread;
@@ -107,32 +117,65 @@ static void enqueue(struct pending_event* item) {
     pthread_cond_signal(&event_queued);
 }
 
+// The program's calls in progress on this thread, innermost first (a callback run inline may call again).
+// A key rather than a __thread variable of this library, which is not reliable on Wine's threads; the
+// threads of libvlc have none.
+static pthread_key_t call_key;
+static pthread_once_t call_key_once = PTHREAD_ONCE_INIT;
+
+static void make_call_key(void) {
+    pthread_key_create(&call_key, NULL);
+}
+
+static struct bridge_call* current_call(void) {
+    pthread_once(&call_key_once, make_call_key);
+    return pthread_getspecific(call_key);
+}
+
+void bridge_call_enter(struct bridge_call* call, struct bridge_player* player) {
+    memset(call, 0, sizeof(*call));
+    call->outer = current_call();
+    call->player = player;
+    pthread_setspecific(call_key, call);
+}
+
+void bridge_call_leave(struct bridge_call* call) {
+    pthread_setspecific(call_key, call->outer);
+}
+
+struct bridge_call* bridge_call_holding_input(struct bridge_player* player) {
+    for (struct bridge_call* call = current_call(); call; call = call->outer)
+        if (call->player == player && call->input_locked)
+            return call;
+    return NULL;
+}
+
 // Runs on the thread that raises the event: one of libvlc's (memory and pthreads only), or a Wine thread
-// of the program inside a libvlc call (stop raises Stopped), or the dispatcher itself when a callback's
-// libvlc call raises an event. libvlc holds the event manager's lock around this call.
+// inside one of the program's calls (stop raises Stopped), the dispatcher's included when a callback calls
+// libvlc. libvlc holds the event manager's lock around this call.
 static void on_native_event(const libvlc_event_t* event, void* data) {
     struct bridge_registration* registration = data;
-
-    if (on_dispatcher()) {
-        // Raised by a callback's own libvlc call: on Windows the nested callback runs on that same thread,
-        // inside the outer one; waiting for the dispatcher here would wait for itself.
-        pthread_mutex_lock(&event_lock);
-        int live = !registration->detached && !registration->player->closing;
-        pthread_mutex_unlock(&event_lock);
-        if (live) {
-            libvlc_event_t copy;
-            map_object(&copy, event, registration);
-            registration->callback(&copy, registration->data);
-        }
-        return;
-    }
+    struct bridge_player* player = registration->player;
 
     pthread_mutex_lock(&event_lock);
-    if (registration->detached || registration->player->closing) {
+    if (registration->detached || player->closing) {
         pthread_mutex_unlock(&event_lock);
         return;
     }
-    if (queued_mode) {
+    if (!player->queued_events && current_call()) {
+        // On the program's own thread, inside its call: the callback runs here, as on Windows. A detach on
+        // another thread waits in libvlc for the event manager's lock, which this thread holds, so the
+        // registration outlives the call; one from inside the callback frees it, so nothing here touches
+        // it afterwards.
+        windows_callback callback = registration->callback;
+        void* callback_data = registration->data;
+        pthread_mutex_unlock(&event_lock);
+        libvlc_event_t copy;
+        map_object(&copy, event, registration);
+        callback(&copy, callback_data);
+        return;
+    }
+    if (player->queued_events) {
         pthread_mutex_unlock(&event_lock);
         struct pending_event* item = calloc(1, sizeof(*item));
         if (!item)
@@ -141,7 +184,7 @@ static void on_native_event(const libvlc_event_t* event, void* data) {
         map_object(&item->event, event, registration);
         copy_text(item);
         pthread_mutex_lock(&event_lock);
-        if (registration->detached || registration->player->closing) {
+        if (registration->detached || player->closing) {
             pthread_mutex_unlock(&event_lock);
             free(item->text);
             free(item);
@@ -203,17 +246,10 @@ static DWORD WINAPI dispatcher_main(void* unused) {
     return 0;
 }
 
-static int wants_queued(void) {
-    char value[16];
-    DWORD n = GetEnvironmentVariableA("VANTREL_VLC_EVENTS", value, sizeof(value));
-    return n > 0 && n < sizeof(value) && lstrcmpiA(value, "queued") == 0;
-}
-
 // Called with event_lock held, on a Wine thread.
 static int start_dispatcher(void) {
     if (dispatcher)
         return 1;
-    queued_mode = wants_queued();
     dispatcher = CreateThread(NULL, 0, dispatcher_main, NULL, 0, NULL);
     return dispatcher != NULL;
 }
@@ -284,13 +320,11 @@ void CDECL bridge_event_detach(struct bridge_event_manager* manager,
         return;
     // The oldest live matching registration goes, as in libvlc; the list holds the newest first.
     pthread_mutex_lock(&event_lock);
-    struct bridge_registration** found = NULL;
-    for (struct bridge_registration** link = &manager->player->registrations; *link; link = &(*link)->next) {
-        struct bridge_registration* r = *link;
+    struct bridge_registration* registration = NULL;
+    for (struct bridge_registration* r = manager->player->registrations; r; r = r->next) {
         if (!r->detached && r->type == type && r->callback == callback && r->data == data)
-            found = link;
+            registration = r;
     }
-    struct bridge_registration* registration = found ? *found : NULL;
     if (!registration) {
         pthread_mutex_unlock(&event_lock);
         return;
@@ -302,7 +336,13 @@ void CDECL bridge_event_detach(struct bridge_event_manager* manager,
         pthread_mutex_unlock(&event_lock);
         return;
     }
-    *found = registration->next;
+    // Found again: while drop_and_wait let go of the lock, other threads may have attached or detached
+    // registrations of this player, and a link found before the wait may have moved or been freed. Marked
+    // detached, this one is taken out by nobody else.
+    struct bridge_registration** link = &manager->player->registrations;
+    while (*link != registration)
+        link = &(*link)->next;
+    *link = registration->next;
     pthread_mutex_unlock(&event_lock);
 
     // Takes the event manager's lock: a thread raising an event of another registration of this player

@@ -295,11 +295,21 @@ static void wait_for_news(struct bridge_player* player, uint64_t serial) {
     pthread_cond_timedwait(&player->video_wake, &player->video_lock, &deadline);
 }
 
+// The window that shows a picture of ours gets it back: on Windows libvlc's own picture window inside the
+// bound one goes away with the video output, and the bound window then shows its own background. An
+// invalidation sends nothing to the window's thread, so this never waits for the program.
+static void give_back(HWND* painted_window) {
+    if (*painted_window && IsWindow(*painted_window))
+        InvalidateRect(*painted_window, NULL, TRUE);
+    *painted_window = NULL;
+}
+
 static DWORD WINAPI painter_main(void* arg) {
     struct bridge_player* player = arg;
     struct bridge_frame* shown = NULL;
     uint64_t shown_serial = 0;
     RECT painted_client = {0, 0, 0, 0};
+    HWND painted_window = NULL;  // where a picture of ours is on the screen
 
     pthread_mutex_lock(&player->video_lock);
     while (!player->painter_quit) {
@@ -316,7 +326,8 @@ static DWORD WINAPI painter_main(void* arg) {
             fresh = 1;
         }
         shown_serial = player->ready_serial;
-        if (!player->vout_open && shown) {
+        int output_gone = !player->vout_open;
+        if (output_gone && shown) {
             // Playback ended or stopped: nothing to keep on screen.
             frame_release(shown);
             shown = NULL;
@@ -324,6 +335,9 @@ static DWORD WINAPI painter_main(void* arg) {
         HWND window = player->window;
         unsigned shape_w = player->aspect_width, shape_h = player->aspect_height;
         pthread_mutex_unlock(&player->video_lock);
+
+        if (output_gone || painted_window != window)
+            give_back(&painted_window);
 
         RECT client = {0, 0, 0, 0};
         int alive = window && IsWindow(window) && GetClientRect(window, &client);
@@ -333,6 +347,7 @@ static DWORD WINAPI painter_main(void* arg) {
             if (shown && (fresh || resized || paused)) {
                 paint(window, &client, shown, shape_w, shape_h);
                 painted_client = client;
+                painted_window = window;
             }
         }
 
@@ -342,6 +357,8 @@ static DWORD WINAPI painter_main(void* arg) {
     }
     frame_release(shown);
     pthread_mutex_unlock(&player->video_lock);
+    // The player is being released, and its video output with it.
+    give_back(&painted_window);
     return 0;
 }
 
