@@ -34,6 +34,8 @@ int wmain(int argc, wchar_t** argv) {
         fprintf(stderr, "usage: bridge_bench <file>\n");
         return 2;
     }
+    // Trace lines for bench/profile/launch.sh, at the same steps as the player's.
+    OutputDebugStringW(L"bridge_bench: main window\n");
     WNDCLASSW wc = {};
     wc.lpfnWndProc = DefWindowProcW;
     wc.hInstance = GetModuleHandleW(nullptr);
@@ -46,9 +48,11 @@ int wmain(int argc, wchar_t** argv) {
                                wc.hInstance, nullptr);
 
     const char* const options[] = {"--no-video-title-show", "--no-keyboard-events", "--no-mouse-events"};
+    OutputDebugStringW(L"bridge_bench: libvlc instance\n");
     libvlc_instance_t* instance = libvlc_new(3, options);
     if (!instance)
         return 1;
+    OutputDebugStringW(L"bridge_bench: media player\n");
     libvlc_media_player_t* player = libvlc_media_player_new(instance);
     libvlc_media_t* media = libvlc_media_new_path(instance, Utf8(argv[1]).c_str());
     if (!player || !media)
@@ -61,6 +65,7 @@ int wmain(int argc, wchar_t** argv) {
                                      libvlc_MediaPlayerStopped, libvlc_MediaPlayerEndReached})
         libvlc_event_attach(events, type, PostEvent, nullptr);
     ULONGLONG start = GetTickCount64();
+    OutputDebugStringW(L"bridge_bench: play\n");
     libvlc_media_player_play(player);
 
     // The program's own loop: messages, and a look at the state a few times a second, as the player's timer.
@@ -76,9 +81,12 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     printf("played %.1f s (state %d)\n", (GetTickCount64() - start) / 1000.0, libvlc_media_player_get_state(player));
+    OutputDebugStringW(L"bridge_bench: release\n");
     libvlc_media_player_release(player);
     libvlc_media_release(media);
     libvlc_release(instance);
+    OutputDebugStringW(L"bridge_bench: window\n");
     DestroyWindow(frame);
+    OutputDebugStringW(L"bridge_bench: done\n");
     return result;
 }

@@ -300,6 +300,7 @@ static DWORD WINAPI painter_main(void* arg) {
     struct bridge_frame* shown = NULL;
     uint64_t shown_serial = 0;
     RECT painted_client = {0, 0, 0, 0};
+    int painted_any = 0;  // for the start-up trace
 
     pthread_mutex_lock(&player->video_lock);
     while (!player->painter_quit) {
@@ -333,6 +334,9 @@ static DWORD WINAPI painter_main(void* arg) {
             if (shown && (fresh || resized || paused)) {
                 paint(window, &client, shown, shape_w, shape_h);
                 painted_client = client;
+                if (!painted_any)
+                    OutputDebugStringA("libvlc bridge: first picture\n");
+                painted_any = 1;
             }
         }
 
