@@ -98,6 +98,7 @@ class PlayBar {
     std::map<int, Gdiplus::Image*> images;
     HBRUSH backgroundBrush = nullptr;
     Gdiplus::Image* barImage = nullptr;
+    bool barImageOpaque = false;  // no pixel of barImage lets what is under it show
     Gdiplus::Image* volumeKnob = nullptr;
     Gdiplus::Image* timeFill = nullptr;
     Gdiplus::Image* timeKnob = nullptr;
@@ -145,6 +146,7 @@ extern TimeTextFunction TimeTextFormatter;
 // A skin PNG from a module's "PNG" resources; null when it is missing or its bytes do not decode, so
 // that the layout treats it as missing.
 Gdiplus::Image* LoadSkinImage(HINSTANCE module, int resource);
+bool IsOpaqueImage(Gdiplus::Image* image);
 
 // Slider arithmetic, kept apart from the windows so that it can be checked on its own.
 int TimeBarFill(MediaTime position, MediaTime length, int barWidth, int knobWidth);

@@ -246,10 +246,26 @@ void PlayBar::paint(HDC dc) {
         EventLock held(drawLock);
         RECT area = {};
         GetClientRect(AppGlobals.mainWindow, &area);
-        FillRect(dc, &area, backgroundBrush);
         int width = area.right - area.left;
-        if (width != 0)
-            DrawTiled(dc, barImage, 0, 0, width);
+        // The pre-rendered background holds the same whole tiles (the skin's bar image is opaque, so the fill
+        // under them does not show): one copy instead of a GDI+ draw per tile. The last copy, squeezed into
+        // what is left, blends its edge with what lies under it and sits elsewhere for every width, so it is
+        // drawn over the fill as before.
+        const int tile = barImage ? static_cast<int>(barImage->GetWidth()) : 0;
+        const int whole = tile > 0 ? width / tile * tile : 0;
+        if (barImageOpaque && whole > 0 && background.dc && background.width / tile * tile >= whole &&
+            background.height == barHeight()) {
+            BitBlt(dc, 0, 0, whole, background.height, background.dc, 0, 0, SRCCOPY);
+            if (whole < width) {
+                RECT rest = {whole, area.top, width, area.bottom};
+                FillRect(dc, &rest, backgroundBrush);
+                DrawTiled(dc, barImage, whole, 0, width - whole);
+            }
+        } else {
+            FillRect(dc, &area, backgroundBrush);
+            if (width != 0)
+                DrawTiled(dc, barImage, 0, 0, width);
+        }
     }
     if (hasBuffers())
         present(dc);
