@@ -19,18 +19,24 @@ cp "$VANTREL_BUILD/media/bench/magenta.flv" "$work/clip/"
 clip="Z:${work//\//\\}\\clip\\magenta.flv"
 
 # One start; leaves the probe's line in $work/NAME.N.line and Wine's output in $work/NAME.N.trace.
+# "Vantrel-first" is Vantrel.exe started as on a first run, without the placement that every close saves.
 start() { # program, run
-    local close=()
-    [ "$1" = Vantrel ] && close=(--close-at-end Vantrel)
+    local close=() exe=$1
+    if [ "$1" = Vantrel ] || [ "$1" = Vantrel-first ]; then
+        close=(--close-at-end Vantrel)
+        exe=Vantrel
+    fi
+    [ "$1" = Vantrel-first ] && WINEPREFIX=$VANTREL_WINE_X11 DISPLAY= "$WINELOADER" reg delete \
+        'HKCU\Software\Tarnwell\Vantrel' /v MAIN_WP /f >/dev/null 2>&1
     WINEDEBUG=+timestamp,+pid,+tid,+loaddll,warn+seh WINEPREFIX=$VANTREL_WINE_X11 DISPLAY=$VANTREL_DISPLAY \
         "$probe" run --first-frame "$magenta" "${close[@]}" --timeout 60 -- \
-        "$WINELOADER" "$VANTREL_BUILD/bin/$1.exe" "$clip" >"$work/$1.$2.line" 2>"$work/$1.$2.trace" </dev/null
+        "$WINELOADER" "$VANTREL_BUILD/bin/$exe.exe" "$clip" >"$work/$1.$2.line" 2>"$work/$1.$2.trace" </dev/null
 }
 
 # The events of one run as "ms-since-start kind label" lines: the program's trace lines ("step"), the DLLs
 # its process loaded ("dll"), Wine's desktop process starting ("wine") and what the probe saw ("probe").
 events() { # program, run
-    awk -v exe="$1.exe" -v line="$(tail -1 "$work/$1.$2.line")" '
+    awk -v exe="${1%-first}.exe" -v line="$(tail -1 "$work/$1.$2.line")" '
         BEGIN {
             n = split(line, f, " ")
             for (i = 1; i < n; i += 2) probe[f[i]] = f[i + 1]
@@ -102,12 +108,12 @@ report() { # program
 }
 
 for ((r = 1; r <= runs; r++)); do
-    for program in Vantrel bridge_bench; do
+    for program in Vantrel-first Vantrel bridge_bench; do
         start "$program" "$r" || echo "[launch] $program run $r: $(cat "$work/$program.$r.line") $(grep -v '^[0-9]*\.[0-9]*:' "$work/$program.$r.trace" | tail -2)" >&2
     done
 done
-for program in Vantrel bridge_bench; do
-    echo "-- $program.exe on the 2 s clip: first picture after $(for ((r = 1; r <= runs; r++)); do
+for program in Vantrel-first Vantrel bridge_bench; do
+    echo "-- $program on the 2 s clip: first picture after $(for ((r = 1; r <= runs; r++)); do
         tail -1 "$work/$program.$r.line" | awk '{ for (i = 1; i < NF; i++) if ($i == "first_frame_ms") print $(i + 1) }'
     done | tr '\n' ' ')ms"
     report "$program"
