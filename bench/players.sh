@@ -202,7 +202,11 @@ launch() { # player
         return 1
     fi
     record launch "$player" "${10}"
-    echo "[players] launch $player: first frame after ${10} ms"
+    # The CPU time the player's process had used by then: the machine's other load moves it far less than
+    # the wall time, so it tells a start that worked more from one that waited more.
+    local cpu=${22:--}
+    [ "$cpu" != - ] && record launch.cpu "$player" "$cpu"
+    echo "[players] launch $player: first frame after ${10} ms (its process had used $cpu ms of CPU)"
 }
 
 # The player started with no file: its CPU over idle_seconds once it has settled, in % of one core.
@@ -307,6 +311,7 @@ awk -v rounds="$rounds" -v launches="$launches" -v idle="$idle_seconds" '
         row("1280x720 30 s: peak RSS MiB, player", "hd.rss", "%d")
         row("1280x720 30 s: Wine background, not counted", "hd.background", "%.2f")
         row("launch to first frame ms (median of " launches ")", "launch", "%d")
+        row("launch: player CPU ms until the first frame", "launch.cpu", "%d")
         row("idle " idle " s, no file: % of a core, player", "idle.player", "%.3f")
         row("idle " idle " s, no file: % of a core, shared", "idle.shared", "%.3f")
         row("idle " idle " s: Wine background, not counted", "idle.background", "%.3f")
