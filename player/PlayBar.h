@@ -136,7 +136,8 @@ class PlayBar {
 
 INT_PTR CALLBACK PlayBarDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 HBITMAP CreateDib32(int width, int height, void** pixels);
-void DrawTiled(HDC dc, Gdiplus::Image* image, int x, int y, int width);
+// opaque: the image has no translucent pixel (IsOpaqueImage), so whole copies may be copied, not drawn.
+void DrawTiled(HDC dc, Gdiplus::Image* image, int x, int y, int width, bool opaque = false);
 std::wstring FormatPlayTime(MediaTime value, PlayerType type);
 // The time bar's text: the length, then the elapsed time.
 std::wstring FormatTimeText(MediaTime length, MediaTime position, PlayerType type);

@@ -132,7 +132,37 @@ HBITMAP CreateDib32(int width, int height, void** pixels) {
     return bitmap;
 }
 
-void DrawTiled(HDC dc, Gdiplus::Image* image, int x, int y, int width) {
+namespace {
+
+// Whole pixels: the squeezed last copy must not smear into its neighbours.
+void SetTileDrawing(Gdiplus::Graphics& graphics) {
+    graphics.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+    graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+}
+
+// An image without a translucent pixel covers what lies under it, so a copy drawn once is each whole
+// copy's pixels: it is drawn into a memory bitmap once and copied, one BitBlt a copy instead of one GDI+
+// draw. False when that bitmap cannot be made; then everything is drawn as usual.
+bool CopyWholeTiles(HDC dc, Gdiplus::Image* image, int x, int y, int tile, int height, int copies) {
+    UniqueHdc memory(CreateCompatibleDC(dc));
+    UniqueHbitmap bitmap(memory ? CreateDib32(tile, height, nullptr) : nullptr);
+    if (!bitmap)
+        return false;
+    SelectScope selected(memory.get(), bitmap.get());
+    {
+        Gdiplus::Graphics graphics(memory.get());
+        SetTileDrawing(graphics);
+        if (graphics.DrawImage(image, Gdiplus::Rect(0, 0, tile, height)) != Gdiplus::Ok)
+            return false;
+    }
+    for (int i = 0; i < copies; ++i)
+        BitBlt(dc, x + i * tile, y, tile, height, memory.get(), 0, 0, SRCCOPY);
+    return true;
+}
+
+}  // namespace
+
+void DrawTiled(HDC dc, Gdiplus::Image* image, int x, int y, int width, bool opaque) {
     if (!image)
         return;
     int tile = WidthOf(image);
@@ -142,13 +172,16 @@ void DrawTiled(HDC dc, Gdiplus::Image* image, int x, int y, int width) {
     int copies = width / tile;
     if (copies < 0)
         return;
-    Gdiplus::Graphics graphics(dc);
-    // Whole pixels: the squeezed last copy must not smear into its neighbours.
-    graphics.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
-    graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
     int offset = 0;
+    int pass = 0;
+    if (opaque && copies >= 2 && CopyWholeTiles(dc, image, x, y, tile, height, copies)) {
+        offset = copies * tile;
+        pass = copies;
+    }
+    Gdiplus::Graphics graphics(dc);
+    SetTileDrawing(graphics);
     int copy = tile;
-    for (int pass = 0; pass <= copies; ++pass) {
+    for (; pass <= copies; ++pass) {
         if (offset + copy > width)
             copy = width - offset;
         if (copy > 0) {
@@ -225,7 +258,7 @@ void PlayBar::ensureBuffers() {
     if (background.dc) {
         if (barImage) {
             if (w != 0)
-                DrawTiled(background.dc, barImage, 0, 0, w);
+                DrawTiled(background.dc, barImage, 0, 0, w, barImageOpaque);
         } else {
             FillRect(background.dc, &client, backgroundBrush);
         }
@@ -264,7 +297,7 @@ void PlayBar::paint(HDC dc) {
         } else {
             FillRect(dc, &area, backgroundBrush);
             if (width != 0)
-                DrawTiled(dc, barImage, 0, 0, width);
+                DrawTiled(dc, barImage, 0, 0, width, barImageOpaque);
         }
     }
     if (hasBuffers())

@@ -523,16 +523,22 @@ TEST(PlayBarDraw, TilesSideBySideAndSqueezesTheLastCopy) {
                           {3, "***............."},
                           {0, "................"},
                           {-4, "................"}};
-    for (const Case& c : cases) {
-        Canvas canvas(16, 2);
-        DrawTiled(canvas.dc(), &tile, 0, 0, c.width);
-        for (int x = 0; x < 16; ++x) {
-            if (c.pattern[x] == '*') {
-                EXPECT_TRUE(canvas.at(x, 0) == red || canvas.at(x, 0) == blue) << "width " << c.width << " x " << x;
-                continue;
+    // The tile is opaque: copied once drawn, or drawn copy by copy, the pixels are the same.
+    for (bool opaque : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << "width " << c.width << (opaque ? ", whole copies copied" : ""));
+            Canvas canvas(16, 2), drawn(16, 2);
+            DrawTiled(canvas.dc(), &tile, 0, 0, c.width, opaque);
+            DrawTiled(drawn.dc(), &tile, 0, 0, c.width);
+            for (int x = 0; x < 16; ++x) {
+                EXPECT_EQ(canvas.at(x, 0), drawn.at(x, 0)) << "x " << x;
+                if (c.pattern[x] == '*') {
+                    EXPECT_TRUE(canvas.at(x, 0) == red || canvas.at(x, 0) == blue) << "x " << x;
+                    continue;
+                }
+                DWORD want = c.pattern[x] == 'r' ? red : c.pattern[x] == 'b' ? blue : 0;
+                EXPECT_EQ(canvas.at(x, 0), want) << "x " << x;
             }
-            DWORD want = c.pattern[x] == 'r' ? red : c.pattern[x] == 'b' ? blue : 0;
-            EXPECT_EQ(canvas.at(x, 0), want) << "width " << c.width << " x " << x;
         }
     }
     Gdiplus::Bitmap empty(0, 2, PixelFormat32bppARGB);
