@@ -160,6 +160,43 @@ bool CopyWholeTiles(HDC dc, Gdiplus::Image* image, int x, int y, int tile, int h
     return true;
 }
 
+int CommonMultiple(int a, int b) {
+    int x = a, y = b;
+    while (y != 0) {
+        const int r = x % y;
+        x = y;
+        y = r;
+    }
+    return a / x * b;
+}
+
+// DrawTiled over a memory DC whose pixels repeat every `repeat` columns from x on, over the whole width
+// (the bar's background: its image tiled from the bar's left edge). A copy blends with what lies under
+// it, so every block of copies as wide as both repeats together comes out the same: the first block is
+// drawn copy by copy and the rest copied from it. The squeezed last copy is drawn as always.
+void DrawTiledOverRepeats(HDC dc, Gdiplus::Image* image, int x, int y, int width, int repeat) {
+    const int tile = image ? WidthOf(image) : 0;
+    const int copies = tile > 0 && width > 0 ? width / tile : 0;
+    const int block = tile > 0 && repeat > 0 ? CommonMultiple(tile, repeat) : 0;
+    if (block <= 0 || copies * tile < 2 * block) {
+        DrawTiled(dc, image, x, y, width);
+        return;
+    }
+    const int height = HeightOf(image);
+    DrawTiled(dc, image, x, y, block);
+    const int whole = copies * tile;
+    for (int done = block; done < whole;) {
+        const int more = done < whole - done ? done : whole - done;
+        BitBlt(dc, x + done, y, more, height, dc, x, y, SRCCOPY);
+        done += more;
+    }
+    if (whole < width) {
+        Gdiplus::Graphics graphics(dc);
+        SetTileDrawing(graphics);
+        graphics.DrawImage(image, Gdiplus::Rect(x + whole, y, width - whole, height));
+    }
+}
+
 }  // namespace
 
 void DrawTiled(HDC dc, Gdiplus::Image* image, int x, int y, int width, bool opaque) {
@@ -380,13 +417,23 @@ bool PlayBar::ensureTimeStrips(const RECT& rect) {
     // Drawn with the same tiling, at the same place, over the same background as a full redraw would
     // be, so that a slice copied from here is that redraw's pixels.
     BitBlt(timeTrack.dc, 0, 0, width, height, background.dc, 0, 0, SRCCOPY);
+    // The background repeats every copy of the bar image up to its squeezed last one (a plain fill: every
+    // column); the track over it every copy of both. Where a strip reaches past that, no repeat is relied on.
+    const int barTile = barImage ? WidthOf(barImage) : 1;
+    const int plainEnd = barImage ? width / barTile * barTile : width;
+    Gdiplus::Image* track = image(IDC_TIME_BAR);
+    const int trackTile = track ? WidthOf(track) : 0;
     const int w = rect.right - rect.left;
     if (w != 0)
-        DrawTiled(timeTrack.dc, image(IDC_TIME_BAR), rect.left, rect.top, w);
+        DrawTiledOverRepeats(timeTrack.dc, track, rect.left, rect.top, w, rect.right <= plainEnd ? barTile : 0);
     BitBlt(timeFilled.dc, 0, 0, width, height, timeTrack.dc, 0, 0, SRCCOPY);
     const int tile = WidthOf(timeFill);
-    if (tile > 0 && w > 0)
-        DrawTiled(timeFilled.dc, timeFill, rect.left, rect.top, w / tile * tile);
+    if (tile > 0 && w > 0) {
+        const int filled = w / tile * tile;
+        const bool onWholeTrack = trackTile > 0 && rect.right <= plainEnd && filled <= w / trackTile * trackTile;
+        DrawTiledOverRepeats(timeFilled.dc, timeFill, rect.left, rect.top, filled,
+                             onWholeTrack ? CommonMultiple(trackTile, barTile) : 0);
+    }
     timeStripRect = rect;
     return true;
 }

@@ -692,6 +692,34 @@ TEST_F(PlayBarTest, TimeColumnIsRedrawnWhenAPixelOfItChanges) {
         0);
 }
 
+// The strips of the time column come out as drawing every tile does over any background, also one whose
+// columns differ (the skin's gradient is the same in every column).
+TEST_F(PlayBarTest, TimeColumnOverABackgroundWhoseColumnsDiffer) {
+    Gdiplus::Bitmap striped(10, 36, PixelFormat32bppARGB);
+    for (int y = 0; y < 36; ++y)
+        for (int x = 0; x < 10; ++x)
+            striped.SetPixel(x, y, Gdiplus::Color(255, 20 * x, 100 + y, 250 - 20 * x));
+    Gdiplus::Image* skin = bar_->barImage;
+    const bool opaque = bar_->barImageOpaque;
+    bar_->barImage = &striped;
+    bar_->barImageOpaque = IsOpaqueImage(&striped);
+    FakeEngine* engine = useEngine(kStatePlaying);
+    engine->time = 30000;
+    engine->duration = 60000;
+    // Wider than before, so that the buffers are made again over the new background.
+    for (int width : {1011, 1033}) {
+        SCOPED_TRACE(testing::Message() << "bar width " << width);
+        SetWindowPos(bar_->window, nullptr, 0, 0, width, 36, SWP_NOZORDER);
+        bar_->updateTime();
+        const RECT column = ControlRect(bar_, IDC_TIME_BAR);
+        EXPECT_EQ(WrongTimeColumnPixels(bar_, TimeBarFill(30000, 60000, column.right - column.left, 12),
+                                        L"00:01:00 / 00:00:30"),
+                  0);
+    }
+    bar_->barImage = skin;
+    bar_->barImageOpaque = opaque;
+}
+
 TEST_F(PlayBarTest, VolumeKnobFollowsVolumeAndMute) {
     RECT bar = ControlRect(bar_, IDC_VOLUME_BAR);
     struct Case {
