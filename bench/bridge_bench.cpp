@@ -1,7 +1,9 @@
 // Plays a file through libvlc.dll (the Wine bridge here) into a child window of 640x360, the way the
 // player's video area does, with the player's five events attached to a callback that posts to the window
 // as the player's handler does (so the bridge's event path, which holds libvlc's thread until the callback
-// returns, is part of the cost), and exits when libvlc reports the end. Usage: bridge_bench <file>
+// returns, is part of the cost), and exits when libvlc reports the end. Usage: bridge_bench <file> [width
+// height]: the video window's size, 640x360 unless given (the player's is 672 wide, and libvlc then
+// scales the picture while it converts it).
 #include <windows.h>
 
 #include <vlc/vlc.h>
@@ -42,9 +44,11 @@ int wmain(int argc, wchar_t** argv) {
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     wc.lpszClassName = L"VantrelBridgeBench";
     RegisterClassW(&wc);
-    HWND frame = CreateWindowW(wc.lpszClassName, L"bridge bench", WS_POPUP | WS_VISIBLE, 0, 0, 640, 360, nullptr,
+    const int width = argc > 3 ? _wtoi(argv[2]) : 640;
+    const int height = argc > 3 ? _wtoi(argv[3]) : 360;
+    HWND frame = CreateWindowW(wc.lpszClassName, L"bridge bench", WS_POPUP | WS_VISIBLE, 0, 0, width, height, nullptr,
                                nullptr, wc.hInstance, nullptr);
-    HWND video = CreateWindowW(wc.lpszClassName, L"", WS_CHILD | WS_VISIBLE, 0, 0, 640, 360, frame, nullptr,
+    HWND video = CreateWindowW(wc.lpszClassName, L"", WS_CHILD | WS_VISIBLE, 0, 0, width, height, frame, nullptr,
                                wc.hInstance, nullptr);
 
     const char* const options[] = {"--no-video-title-show", "--no-keyboard-events", "--no-mouse-events"};
