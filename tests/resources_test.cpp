@@ -220,7 +220,7 @@ TEST(ResourcesTest, AboutBoxTemplate) {
 
 // The skin and the logo carry their pixels and nothing else. Gamma, chromaticity and background-colour
 // chunks change no pixel the player draws, but GDI+ under Wine runs its metadata readers over each of
-// them on every load, and the bar loads sixteen images before its first paint.
+// them on every load, and the bar loads fifteen images before its first paint.
 BOOL CALLBACK CollectPng(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR list) {
     reinterpret_cast<std::vector<WORD>*>(list)->push_back(static_cast<WORD>(reinterpret_cast<ULONG_PTR>(name)));
     return TRUE;
