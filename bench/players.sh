@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
-# The whole player against Debian's cvlc and mpv, in one run, on the same X server and sound server and
-# the same clips:
+# The whole player against the bare bridge program (bench/bridge_bench.cpp: a window, libvlc through the same
+# Wine bridge, the same file, nothing else), Debian's cvlc and mpv, in one run, on the same X server and
+# sound server and the same clips:
 #   - playback of a 60 s 640x360 and a 30 s 1280x720 H.264 FLV to the end: CPU seconds (user + system) of
 #     every process involved, split into the player's own and the shared services' (X server, sound
 #     server, and for Vantrel the prefix's wineserver and Wine's desktop and helper processes), and the
 #     player process's peak resident memory;
 #   - launch to first frame: from the start of the player until the first picture of a 2 s magenta clip is
-#     on the X screen (read by bench/xprobe, which also checks that the screen is free of it first);
+#     on the X screen (read by bench/xprobe, which also checks that the screen is free of it first); beside
+#     them the floor, a Wine program of ours that only shows a magenta window (bench/window_floor.cpp);
 #   - idle: CPU over 30 s with no file, after a few seconds to settle.
 # Rounds alternate the order of the players; the table gives the median of the rounds (3, or
 # VANTREL_BENCH_ROUNDS) and of 5 starts for the launch. Vantrel is closed through its window, as a user
-# would, once its caption is back to "Vantrel" after the clip; cvlc and mpv exit at the end by themselves.
+# would, once its caption is back to "Vantrel" after the clip; the others exit at the end by themselves.
+# The bridge program has no idle mode (it needs a file), the floor only launches. The table is printed and
+# also written to $VANTREL_BUILD/bench/players.md, to paste into the README as it stands.
 # cvlc and mpv draw with their plain X11 outputs (shared-memory images, the closest to what the Wine
 # bridge does) and run as an unprivileged user (cvlc refuses root).
 # Run through tools/bench (which builds and starts the services), or with them already running.
@@ -24,8 +28,10 @@ read -ra clips <<<"${VANTREL_BENCH_CLIPS-long hd}"
 settle_seconds=5
 probe=$VANTREL_BUILD/bench/xprobe
 exe=$VANTREL_BUILD/bin/Vantrel.exe
+bridge_exe=$VANTREL_BUILD/bin/bridge_bench.exe
+floor_exe=$VANTREL_BUILD/bin/window_floor.exe
 magenta=ff00ff
-for f in "$probe" "$exe" "$VANTREL_BUILD/media/long.flv" "$VANTREL_BUILD/media/bench/hd.flv" \
+for f in "$probe" "$exe" "$bridge_exe" "$floor_exe" "$VANTREL_BUILD/media/long.flv" "$VANTREL_BUILD/media/bench/hd.flv" \
     "$VANTREL_BUILD/media/bench/magenta.flv"; do
     [ -e "$f" ] || { echo "players.sh: build first ($f is missing)" >&2; exit 1; }
 done
@@ -56,10 +62,14 @@ chmod -R a+rX "$work/clips"
 player_command() {
     local file=${2:+$work/clips/$2/$2.flv}
     case $1 in
-        vantrel)
-            local args=()
+        vantrel | bridge)
+            local args=() program=$exe
+            [ "$1" = bridge ] && program=$bridge_exe
             [ -n "$file" ] && args=("Z:${file//\//\\}")
-            echo env WINEPREFIX="$VANTREL_WINE_X11" DISPLAY="$VANTREL_DISPLAY" "$WINELOADER" "$exe" "${args[@]}"
+            echo env WINEPREFIX="$VANTREL_WINE_X11" DISPLAY="$VANTREL_DISPLAY" "$WINELOADER" "$program" "${args[@]}"
+            ;;
+        floor)
+            echo env WINEPREFIX="$VANTREL_WINE_X11" DISPLAY="$VANTREL_DISPLAY" "$WINELOADER" "$floor_exe" "$magenta"
             ;;
         cvlc | mpv)
             echo setpriv --reuid=65534 --regid=65534 --clear-groups env HOME="$work/home" \
@@ -92,7 +102,7 @@ services() { # player
     for name in xvfb pulse; do
         pid=$(cat "$VANTREL_RUN/$name.pid" 2>/dev/null) && echo "$pid $(cat "/proc/$pid/comm" 2>/dev/null)"
     done
-    [ "$1" = vantrel ] || return 0
+    case $1 in vantrel | bridge | floor) ;; *) return 0 ;; esac
     pid=$(cat "$VANTREL_RUN/wineserver-x11.pid" 2>/dev/null) && echo "$pid wineserver"
     wine_processes
 }
@@ -148,6 +158,8 @@ play() { # player, clip, round
     snapshot >"$work/before"
     line=$("$probe" run "${close[@]}" --pid-file "$work/pid" --timeout 240 -- "${cmd[@]}" 2>"$work/stderr")
     local rc=$?
+    # The probe's line comes last (the bridge program prints one of its own before it).
+    line=${line##*$'\n'}
     snapshot >"$work/after"
     # Helpers that started during the run count too.
     services "$player" >>"$work/services"
@@ -168,7 +180,7 @@ play() { # player, clip, round
     record "$clip.player" "$player" "$own"
     record "$clip.shared" "$player" "$shared"
     record "$clip.rss" "$player" "$rss"
-    [ "$player" = vantrel ] && record "$clip.background" "$player" "$(awk -v t="$background" -v hz="$hz" 'BEGIN { printf "%.2f", t / hz }')"
+    [ "$player" = vantrel ] || [ "$player" = bridge ] && record "$clip.background" "$player" "$(awk -v t="$background" -v hz="$hz" 'BEGIN { printf "%.2f", t / hz }')"
     printf '[players] round %s %-7s %-7s wall %5.1f s  cpu %6.2f s = player %6.2f + shared %5.2f (%s)  peak RSS %4s MiB  closed: %s\n' \
         "$round" "$clip" "$player" "$2" "$(awk -v a="$own" -v b="$shared" 'BEGIN { print a + b }')" "$own" "$shared" \
         "$(breakdown "$work/parts")" "$rss" "${12}"
@@ -182,6 +194,7 @@ launch() { # player
     [ "$player" = vantrel ] && close=(--close-at-end Vantrel)
     line=$("$probe" run --first-frame "$magenta" "${close[@]}" --timeout 60 -- "${cmd[@]}" 2>"$work/stderr")
     local rc=$?
+    line=${line##*$'\n'}
     # shellcheck disable=SC2086
     set -- $line
     if [ $rc -ne 0 ] || [ "${10:--}" = - ]; then
@@ -189,7 +202,11 @@ launch() { # player
         return 1
     fi
     record launch "$player" "${10}"
-    echo "[players] launch $player: first frame after ${10} ms"
+    # The CPU time the player's process had used by then: the machine's other load moves it far less than
+    # the wall time, so it tells a start that worked more from one that waited more.
+    local cpu=${22:--}
+    [ "$cpu" != - ] && record launch.cpu "$player" "$cpu"
+    echo "[players] launch $player: first frame after ${10} ms (its process had used $cpu ms of CPU)"
 }
 
 # The player started with no file: its CPU over idle_seconds once it has settled, in % of one core.
@@ -232,27 +249,36 @@ idle() { # player
         "$(awk '{ print $12 }' "$work/idle.line")"
 }
 
-players=(vantrel cvlc mpv)
+# Who takes part in what: the bridge program needs a file, the floor only shows its window.
+launching=(vantrel bridge floor cvlc mpv)
+playing=(vantrel bridge cvlc mpv)
+idling=(vantrel cvlc mpv)
 # Round r starts with the r-th player, so that no player always comes first or last.
-order() { # round
-    local i n=${#players[@]}
-    for ((i = 0; i < n; i++)); do echo "${players[$(((i + $1) % n))]}"; done
+order() { # round, players...
+    local r=$1 i
+    shift
+    for ((i = 0; i < $#; i++)); do
+        local k=$(((i + r) % $# + 1))
+        echo "${!k}"
+    done
 }
 
 echo "[players] Vantrel.exe (Wine $("$WINELOADER" --version 2>/dev/null)), cvlc $(dpkg-query -W -f='${Version}' vlc-bin 2>/dev/null)," \
     "mpv $(dpkg-query -W -f='${Version}' mpv 2>/dev/null); $rounds round(s)"
 failed=0
 for ((i = 0; i < launches; i++)); do
-    for p in $(order "$i"); do launch "$p" || failed=1; done
+    for p in $(order "$i" "${launching[@]}"); do launch "$p" || failed=1; done
 done
-for p in $(order 0); do idle "$p" || failed=1; done
+for p in $(order 0 "${idling[@]}"); do idle "$p" || failed=1; done
 for ((r = 0; r < rounds; r++)); do
     for clip in "${clips[@]}"; do
-        for p in $(order "$r"); do play "$p" "$clip" $((r + 1)) || failed=1; done
+        for p in $(order "$r" "${playing[@]}"); do play "$p" "$clip" $((r + 1)) || failed=1; done
     done
 done
 
-# The table: medians, and each player's ratio to cvlc on every row.
+# The table: medians; Vantrel's ratio to the bare bridge program (what the player adds to Wine and libvlc) and
+# to cvlc, mpv's to cvlc.
+mkdir -p "$VANTREL_BUILD/bench"
 awk -v rounds="$rounds" -v launches="$launches" -v idle="$idle_seconds" '
     function median(key,    n, i, j, t, v) {
         n = split(values[key], v, " ")
@@ -261,15 +287,19 @@ awk -v rounds="$rounds" -v launches="$launches" -v idle="$idle_seconds" '
         return n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
     }
     function ratio(a, b) { return (a == "" || b == "" || b + 0 == 0) ? "-" : sprintf("%.2fx", a / b) }
-    function row(label, metric, format,    v, c, m) {
-        v = median(metric SUBSEP "vantrel"); c = median(metric SUBSEP "cvlc"); m = median(metric SUBSEP "mpv")
-        printf "| %-44s | %12s | %9s | %9s | %12s | %8s |\n", label, v == "" ? "-" : sprintf(format, v),
-            c == "" ? "-" : sprintf(format, c), m == "" ? "-" : sprintf(format, m), ratio(v, c), ratio(m, c)
+    function cell(v, format) { return v == "" ? "-" : sprintf(format, v) }
+    function row(label, metric, format,    v, b, f, c, m) {
+        v = median(metric SUBSEP "vantrel"); b = median(metric SUBSEP "bridge"); f = median(metric SUBSEP "floor")
+        c = median(metric SUBSEP "cvlc"); m = median(metric SUBSEP "mpv")
+        printf "| %-44s | %11s | %8s | %7s | %7s | %7s | %14s | %12s | %8s |\n", label, cell(v, format), cell(b, format),
+            cell(f, format), cell(c, format), cell(m, format), ratio(v, b), ratio(v, c), ratio(m, c)
     }
     { values[$1 SUBSEP $2] = values[$1 SUBSEP $2] " " $3 }
     END {
-        printf "\n| %-44s | %12s | %9s | %9s | %12s | %8s |\n", "median of " rounds " round(s)", "Vantrel.exe", "cvlc", "mpv", "Vantrel/cvlc", "mpv/cvlc"
-        printf "|%s|%s|%s|%s|%s|%s|\n", "----------------------------------------------", "--------------", "-----------", "-----------", "--------------", "----------"
+        printf "| %-44s | %11s | %8s | %7s | %7s | %7s | %14s | %12s | %8s |\n", "median of " rounds " round(s)", "Vantrel.exe",
+            "bridge", "floor", "cvlc", "mpv", "Vantrel/bridge", "Vantrel/cvlc", "mpv/cvlc"
+        printf "|%s|%s|%s|%s|%s|%s|%s|%s|%s|\n", "----------------------------------------------", "-------------",
+            "----------", "---------", "---------", "---------", "----------------", "--------------", "----------"
         row("640x360 60 s: CPU s, all processes", "long.cpu", "%.2f")
         row("640x360 60 s: CPU s, player", "long.player", "%.2f")
         row("640x360 60 s: CPU s, shared", "long.shared", "%.2f")
@@ -281,8 +311,11 @@ awk -v rounds="$rounds" -v launches="$launches" -v idle="$idle_seconds" '
         row("1280x720 30 s: peak RSS MiB, player", "hd.rss", "%d")
         row("1280x720 30 s: Wine background, not counted", "hd.background", "%.2f")
         row("launch to first frame ms (median of " launches ")", "launch", "%d")
+        row("launch: player CPU ms until the first frame", "launch.cpu", "%d")
         row("idle " idle " s, no file: % of a core, player", "idle.player", "%.3f")
         row("idle " idle " s, no file: % of a core, shared", "idle.shared", "%.3f")
         row("idle " idle " s: Wine background, not counted", "idle.background", "%.3f")
-    }' "$work/results"
+    }' "$work/results" >"$VANTREL_BUILD/bench/players.md"
+echo
+cat "$VANTREL_BUILD/bench/players.md"
 exit $failed

@@ -11,12 +11,17 @@
 //       once a top-level window's name has been "CAPTION - ..." and is back to CAPTION, it is closed as a
 //       user would (the window manager's close request, WM_DELETE_WINDOW). SIGUSR1 closes the command's
 //       windows the same way (a command without a window gets SIGTERM). Prints one line:
-//       "wall S user S sys S maxrss_kib N first_frame_ms N|- closed HOW".
+//       "wall S user S sys S maxrss_kib N first_frame_ms N|- closed HOW start_at S close_at S|- gone_at S|-
+//       exit_at S": the last four are instants on the clock of Wine's debug timestamps (CLOCK_MONOTONIC_RAW,
+//       seconds): the start, the close request, the closed window's leaving the screen, the exit; then
+//       "first_frame_cpu_ms N|-": the CPU time the command's process had used when the first frame showed
+//       (all its threads then alive), which the machine's other load moves far less than the wall time.
 //
 // The screen is probed on rows 32 pixels apart, every 4th pixel of each, every 5 ms: any picture of 32x32
 // pixels or more is seen, and the probe costs the X server little beside the players.
 #define _GNU_SOURCE
 #include <X11/Xatom.h>
+#include <dirent.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <errno.h>
@@ -37,10 +42,37 @@ static Window root;
 static int screenWidth, screenHeight;
 static volatile sig_atomic_t closeRequested;
 
+// Wine stamps its debug lines with this clock, so that a trace of the player lines up with what is seen here.
 static double Now(void) {
     struct timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
+    clock_gettime(CLOCK_MONOTONIC_RAW, &t);
     return t.tv_sec + t.tv_nsec / 1e9;
+}
+
+// CPU time of every thread of a process, in milliseconds, from the scheduler's own nanosecond counts.
+static double ProcessCpuMs(pid_t pid) {
+    char path[64];
+    snprintf(path, sizeof(path), "/proc/%d/task", (int)pid);
+    DIR* tasks = opendir(path);
+    if (!tasks)
+        return -1;
+    double total = 0;
+    struct dirent* entry;
+    while ((entry = readdir(tasks))) {
+        if (entry->d_name[0] == '.')
+            continue;
+        char stat[300];
+        snprintf(stat, sizeof(stat), "/proc/%d/task/%s/schedstat", (int)pid, entry->d_name);
+        FILE* f = fopen(stat, "r");
+        unsigned long long ns = 0;
+        if (f) {
+            if (fscanf(f, "%llu", &ns) == 1)
+                total += ns / 1e6;
+            fclose(f);
+        }
+    }
+    closedir(tasks);
+    return total;
 }
 
 static int ParseColour(const char* text, unsigned* colour) {
@@ -146,8 +178,8 @@ static long PidOf(Window window) {
     unsigned long count, after;
     unsigned char* data = NULL;
     long pid = -1;
-    if (XGetWindowProperty(display, window, atomPid, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after,
-                           &data) == Success &&
+    if (XGetWindowProperty(display, window, atomPid, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after, &data) ==
+            Success &&
         data && count == 1 && format == 32)
         pid = *(long*)data;
     if (data)
@@ -155,7 +187,16 @@ static long PidOf(Window window) {
     return pid;
 }
 
+// The windows asked to close, and when the first of them left the screen.
+static Window closing[kMaxWatched];
+static int closingCount;
+static double closeAt = -1, goneAt = -1;
+
 static void RequestClose(Window window) {
+    if (closeAt < 0)
+        closeAt = Now();
+    if (closingCount < kMaxWatched)
+        closing[closingCount++] = window;
     XEvent event;
     memset(&event, 0, sizeof(event));
     event.xclient.type = ClientMessage;
@@ -258,8 +299,8 @@ static int Run(int argc, char** argv) {
     atomProtocols = XInternAtom(display, "WM_PROTOCOLS", False);
     atomDelete = XInternAtom(display, "WM_DELETE_WINDOW", False);
     atomPid = XInternAtom(display, "_NET_WM_PID", False);
-    if (caption)
-        XSelectInput(display, root, SubstructureNotifyMask);
+    // Windows made, and closed windows unmapped or destroyed.
+    XSelectInput(display, root, SubstructureNotifyMask);
     if (wantFrame && !WaitEmpty(colour, 10)) {
         fprintf(stderr, "xprobe: the screen still shows %06x before the start\n", colour);
         return 1;
@@ -292,7 +333,7 @@ static int Run(int argc, char** argv) {
         }
     }
 
-    double firstFrame = -1;
+    double firstFrame = -1, firstFrameCpu = -1;
     const char* closed = "itself";
     int status = 0, killed = 0;
     struct rusage usage;
@@ -308,8 +349,10 @@ static int Run(int argc, char** argv) {
             ++killed;
             timeout += 5;
         }
-        if (wantFrame && firstFrame < 0 && ScreenShows(colour))
+        if (wantFrame && firstFrame < 0 && ScreenShows(colour)) {
             firstFrame = Now() - start;
+            firstFrameCpu = ProcessCpuMs(child);
+        }
         if (closeRequested) {
             closeRequested = 0;
             if (CloseWindowsOf(child)) {
@@ -323,6 +366,13 @@ static int Run(int argc, char** argv) {
             XEvent event;
             XNextEvent(display, &event);
             struct Watched* entry = NULL;
+            if ((event.type == UnmapNotify || event.type == DestroyNotify) && goneAt < 0) {
+                Window gone = event.type == UnmapNotify ? event.xunmap.window : event.xdestroywindow.window;
+                for (int k = 0; k < closingCount; ++k) {
+                    if (closing[k] == gone)
+                        goneAt = Now();
+                }
+            }
             if (event.type == CreateNotify && event.xcreatewindow.parent == root)
                 entry = Watch(event.xcreatewindow.window);
             else if (event.type == PropertyNotify &&
@@ -336,13 +386,23 @@ static int Run(int argc, char** argv) {
         struct pollfd fd = {ConnectionNumber(display), POLLIN, 0};
         poll(&fd, 1, wantFrame && firstFrame < 0 ? 5 : 50);
     }
-    double wall = Now() - start;
-    char frame[32] = "-";
+    double exitAt = Now();
+    double wall = exitAt - start;
+    char frame[32] = "-", closeText[32] = "-", goneText[32] = "-", frameCpu[32] = "-";
+    if (firstFrameCpu >= 0)
+        snprintf(frameCpu, sizeof(frameCpu), "%.0f", firstFrameCpu);
     if (firstFrame >= 0)
         snprintf(frame, sizeof(frame), "%.0f", firstFrame * 1000);
-    printf("wall %.3f user %.3f sys %.3f maxrss_kib %ld first_frame_ms %s closed %s\n", wall,
-           usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6, usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6,
-           usage.ru_maxrss, frame, closed);
+    if (closeAt >= 0)
+        snprintf(closeText, sizeof(closeText), "%.3f", closeAt);
+    if (goneAt >= 0)
+        snprintf(goneText, sizeof(goneText), "%.3f", goneAt);
+    printf(
+        "wall %.3f user %.3f sys %.3f maxrss_kib %ld first_frame_ms %s closed %s start_at %.3f close_at %s "
+        "gone_at %s exit_at %.3f first_frame_cpu_ms %s\n",
+        wall, usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6,
+        usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6, usage.ru_maxrss, frame, closed, start, closeText,
+        goneText, exitAt, frameCpu);
     if (strcmp(closed, "timeout") == 0)
         return 1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 1;

@@ -91,6 +91,35 @@ Gdiplus::Image* LoadSkinImage(HINSTANCE module, int resource) {
     return image;
 }
 
+// Read from a copy of the pixels as they are (a source copy at the image's own size), whatever the file's format.
+bool IsOpaqueImage(Gdiplus::Image* image) {
+    if (!image)
+        return false;
+    if (!(image->GetFlags() & Gdiplus::ImageFlagsHasAlpha))
+        return true;
+    const int w = static_cast<int>(image->GetWidth());
+    const int h = static_cast<int>(image->GetHeight());
+    Gdiplus::Bitmap copy(w, h, PixelFormat32bppARGB);
+    {
+        Gdiplus::Graphics graphics(&copy);
+        graphics.SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
+        if (graphics.DrawImage(image, 0, 0, w, h) != Gdiplus::Ok)
+            return false;
+    }
+    Gdiplus::Rect all(0, 0, w, h);
+    Gdiplus::BitmapData pixels = {};
+    if (copy.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &pixels) != Gdiplus::Ok)
+        return false;
+    bool opaque = true;
+    for (int y = 0; y < h && opaque; ++y) {
+        const BYTE* row = static_cast<const BYTE*>(pixels.Scan0) + static_cast<ptrdiff_t>(y) * pixels.Stride;
+        for (int x = 0; x < w && opaque; ++x)
+            opaque = row[x * 4 + 3] == 0xFF;
+    }
+    copy.UnlockBits(&pixels);
+    return opaque;
+}
+
 PlayBar* PlayBar::instance() {
     if (!TheBar) {
         try {
@@ -118,6 +147,7 @@ PlayBar::PlayBar() {
     }
     backgroundBrush = CreateSolidBrush(backgroundColor());
     barImage = LoadSkinImage(module, IDB_BAR_BKG);
+    barImageOpaque = IsOpaqueImage(barImage);
     volumeKnob = LoadSkinImage(module, IDB_VOLUME_BALL);
     timeFill = LoadSkinImage(module, IDB_TIME_FORG);
     timeKnob = LoadSkinImage(module, IDB_TIME_BALL);

@@ -98,6 +98,7 @@ class PlayBar {
     std::map<int, Gdiplus::Image*> images;
     HBRUSH backgroundBrush = nullptr;
     Gdiplus::Image* barImage = nullptr;
+    bool barImageOpaque = false;  // no pixel of barImage lets what is under it show
     Gdiplus::Image* volumeKnob = nullptr;
     Gdiplus::Image* timeFill = nullptr;
     Gdiplus::Image* timeKnob = nullptr;
@@ -135,7 +136,8 @@ class PlayBar {
 
 INT_PTR CALLBACK PlayBarDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 HBITMAP CreateDib32(int width, int height, void** pixels);
-void DrawTiled(HDC dc, Gdiplus::Image* image, int x, int y, int width);
+// opaque: the image has no translucent pixel (IsOpaqueImage), so whole copies may be copied, not drawn.
+void DrawTiled(HDC dc, Gdiplus::Image* image, int x, int y, int width, bool opaque = false);
 std::wstring FormatPlayTime(MediaTime value, PlayerType type);
 // The time bar's text: the length, then the elapsed time.
 std::wstring FormatTimeText(MediaTime length, MediaTime position, PlayerType type);
@@ -145,6 +147,7 @@ extern TimeTextFunction TimeTextFormatter;
 // A skin PNG from a module's "PNG" resources; null when it is missing or its bytes do not decode, so
 // that the layout treats it as missing.
 Gdiplus::Image* LoadSkinImage(HINSTANCE module, int resource);
+bool IsOpaqueImage(Gdiplus::Image* image);
 
 // Slider arithmetic, kept apart from the windows so that it can be checked on its own.
 int TimeBarFill(MediaTime position, MediaTime length, int barWidth, int knobWidth);

@@ -136,7 +136,74 @@ HBITMAP CreateDib32(int width, int height, void** pixels) {
     return bitmap;
 }
 
-void DrawTiled(HDC dc, Gdiplus::Image* image, int x, int y, int width) {
+namespace {
+
+// Whole pixels: the squeezed last copy must not smear into its neighbours.
+void SetTileDrawing(Gdiplus::Graphics& graphics) {
+    graphics.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+    graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+}
+
+// An image without a translucent pixel covers what lies under it, so a copy drawn once is each whole
+// copy's pixels: it is drawn into a memory bitmap once and copied, one BitBlt a copy instead of one GDI+
+// draw. False when that bitmap cannot be made; then everything is drawn as usual.
+bool CopyWholeTiles(HDC dc, Gdiplus::Image* image, int x, int y, int tile, int height, int copies) {
+    UniqueHdc memory(CreateCompatibleDC(dc));
+    UniqueHbitmap bitmap(memory ? CreateDib32(tile, height, nullptr) : nullptr);
+    if (!bitmap)
+        return false;
+    SelectScope selected(memory.get(), bitmap.get());
+    {
+        Gdiplus::Graphics graphics(memory.get());
+        SetTileDrawing(graphics);
+        if (graphics.DrawImage(image, Gdiplus::Rect(0, 0, tile, height)) != Gdiplus::Ok)
+            return false;
+    }
+    for (int i = 0; i < copies; ++i)
+        BitBlt(dc, x + i * tile, y, tile, height, memory.get(), 0, 0, SRCCOPY);
+    return true;
+}
+
+int CommonMultiple(int a, int b) {
+    int x = a, y = b;
+    while (y != 0) {
+        const int r = x % y;
+        x = y;
+        y = r;
+    }
+    return a / x * b;
+}
+
+// DrawTiled over a memory DC whose pixels repeat every `repeat` columns from x on, over the whole width
+// (the bar's background: its image tiled from the bar's left edge). A copy blends with what lies under
+// it, so every block of copies as wide as both repeats together comes out the same: the first block is
+// drawn copy by copy and the rest copied from it. The squeezed last copy is drawn as always.
+void DrawTiledOverRepeats(HDC dc, Gdiplus::Image* image, int x, int y, int width, int repeat) {
+    const int tile = image ? WidthOf(image) : 0;
+    const int copies = tile > 0 && width > 0 ? width / tile : 0;
+    const int block = tile > 0 && repeat > 0 ? CommonMultiple(tile, repeat) : 0;
+    if (block <= 0 || copies * tile < 2 * block) {
+        DrawTiled(dc, image, x, y, width);
+        return;
+    }
+    const int height = HeightOf(image);
+    DrawTiled(dc, image, x, y, block);
+    const int whole = copies * tile;
+    for (int done = block; done < whole;) {
+        const int more = done < whole - done ? done : whole - done;
+        BitBlt(dc, x + done, y, more, height, dc, x, y, SRCCOPY);
+        done += more;
+    }
+    if (whole < width) {
+        Gdiplus::Graphics graphics(dc);
+        SetTileDrawing(graphics);
+        graphics.DrawImage(image, Gdiplus::Rect(x + whole, y, width - whole, height));
+    }
+}
+
+}  // namespace
+
+void DrawTiled(HDC dc, Gdiplus::Image* image, int x, int y, int width, bool opaque) {
     if (!image)
         return;
     int tile = WidthOf(image);
@@ -146,13 +213,16 @@ void DrawTiled(HDC dc, Gdiplus::Image* image, int x, int y, int width) {
     int copies = width / tile;
     if (copies < 0)
         return;
-    Gdiplus::Graphics graphics(dc);
-    // Whole pixels: the squeezed last copy must not smear into its neighbours.
-    graphics.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
-    graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
     int offset = 0;
+    int pass = 0;
+    if (opaque && copies >= 2 && CopyWholeTiles(dc, image, x, y, tile, height, copies)) {
+        offset = copies * tile;
+        pass = copies;
+    }
+    Gdiplus::Graphics graphics(dc);
+    SetTileDrawing(graphics);
     int copy = tile;
-    for (int pass = 0; pass <= copies; ++pass) {
+    for (; pass <= copies; ++pass) {
         if (offset + copy > width)
             copy = width - offset;
         if (copy > 0) {
@@ -229,7 +299,7 @@ void PlayBar::ensureBuffers() {
     if (background.dc) {
         if (barImage) {
             if (w != 0)
-                DrawTiled(background.dc, barImage, 0, 0, w);
+                DrawTiled(background.dc, barImage, 0, 0, w, barImageOpaque);
         } else {
             FillRect(background.dc, &client, backgroundBrush);
         }
@@ -252,10 +322,26 @@ void PlayBar::paint(HDC dc) {
             return;
         RECT area = {};
         GetClientRect(AppGlobals.mainWindow, &area);
-        FillRect(dc, &area, backgroundBrush);
         int width = area.right - area.left;
-        if (width != 0)
-            DrawTiled(dc, barImage, 0, 0, width);
+        // The pre-rendered background holds the same whole tiles (the skin's bar image is opaque, so the fill
+        // under them does not show): one copy instead of a GDI+ draw per tile. The last copy, squeezed into
+        // what is left, blends its edge with what lies under it and sits elsewhere for every width, so it is
+        // drawn over the fill as before.
+        const int tile = barImage ? static_cast<int>(barImage->GetWidth()) : 0;
+        const int whole = tile > 0 ? width / tile * tile : 0;
+        if (barImageOpaque && whole > 0 && background.dc && background.width / tile * tile >= whole &&
+            background.height == barHeight()) {
+            BitBlt(dc, 0, 0, whole, background.height, background.dc, 0, 0, SRCCOPY);
+            if (whole < width) {
+                RECT rest = {whole, area.top, width, area.bottom};
+                FillRect(dc, &rest, backgroundBrush);
+                DrawTiled(dc, barImage, whole, 0, width - whole);
+            }
+        } else {
+            FillRect(dc, &area, backgroundBrush);
+            if (width != 0)
+                DrawTiled(dc, barImage, 0, 0, width, barImageOpaque);
+        }
     }
     if (hasBuffers())
         present(dc);
@@ -337,13 +423,23 @@ bool PlayBar::ensureTimeStrips(const RECT& rect) {
     // Drawn with the same tiling, at the same place, over the same background as a full redraw would
     // be, so that a slice copied from here is that redraw's pixels.
     BitBlt(timeTrack.dc, 0, 0, width, height, background.dc, 0, 0, SRCCOPY);
+    // The background repeats every copy of the bar image up to its squeezed last one (a plain fill: every
+    // column); the track over it every copy of both. Where a strip reaches past that, no repeat is relied on.
+    const int barTile = barImage ? WidthOf(barImage) : 1;
+    const int plainEnd = barImage ? width / barTile * barTile : width;
+    Gdiplus::Image* track = image(IDC_TIME_BAR);
+    const int trackTile = track ? WidthOf(track) : 0;
     const int w = rect.right - rect.left;
     if (w != 0)
-        DrawTiled(timeTrack.dc, image(IDC_TIME_BAR), rect.left, rect.top, w);
+        DrawTiledOverRepeats(timeTrack.dc, track, rect.left, rect.top, w, rect.right <= plainEnd ? barTile : 0);
     BitBlt(timeFilled.dc, 0, 0, width, height, timeTrack.dc, 0, 0, SRCCOPY);
     const int tile = WidthOf(timeFill);
-    if (tile > 0 && w > 0)
-        DrawTiled(timeFilled.dc, timeFill, rect.left, rect.top, w / tile * tile);
+    if (tile > 0 && w > 0) {
+        const int filled = w / tile * tile;
+        const bool onWholeTrack = trackTile > 0 && rect.right <= plainEnd && filled <= w / trackTile * trackTile;
+        DrawTiledOverRepeats(timeFilled.dc, timeFill, rect.left, rect.top, filled,
+                             onWholeTrack ? CommonMultiple(trackTile, barTile) : 0);
+    }
     timeStripRect = rect;
     return true;
 }

@@ -197,8 +197,11 @@ void PlayWnd::autoHideCursor() {
 void PlayWnd::showVideoWindow(bool show) {
     // ShowWindowAsync: the change never waits on the window's thread, whoever calls.
     HWND window = videoWindow;
-    if (window && IsWindow(window))
+    if (window && IsWindow(window)) {
+        if (show)
+            OutputDebugStringW(L"PlayWnd: video window shown\n");
         ShowWindowAsync(window, show ? SW_SHOW : SW_HIDE);
+    }
 }
 
 void PlayWnd::destroyVideoWindow() {

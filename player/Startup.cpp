@@ -12,6 +12,10 @@
 // Teardown order: the engine's events are shut off first (libvlc's thread could otherwise reach the
 // video area or the bar after they are gone), then the timer, the video area, the bar, and last the
 // engine and the controller; GDI+ is shut down only after the singletons whose images it owns.
+//
+// The trace lines ("Startup: ...", "Close: ...", "Exit: ...") mark where each step of the start and the
+// close begins; only a debugger sees them (bench/profile/launch.sh reads them from Wine's debug output),
+// and each costs a few microseconds.
 #include "Startup.h"
 #include <objidl.h>
 #include <gdiplus.h>
@@ -149,9 +153,11 @@ namespace {
 
 // GDI+ first, then the zeroed record, the stored placement and the application object.
 void StartUp() {
+    OutputDebugStringW(L"Startup: GDI+\n");
     Gdiplus::GdiplusStartupInput input;
     Gdiplus::GdiplusStartup(&GdiplusToken, &input, nullptr);
     ZeroMemory(&AppGlobals, sizeof(AppGlobals));
+    OutputDebugStringW(L"Startup: placement\n");
     LoadWindowPlacement();
     AppGlobals.app = new (std::nothrow) Vantrel;
 }
@@ -165,39 +171,47 @@ void AppInit() {
 
 int RunPlayer(HINSTANCE instance, const wchar_t* commandLine, int showCommand) {
     StartUp();
+    OutputDebugStringW(L"Startup: hand-over check\n");
     const std::wstring path = CommandLinePath(commandLine);
     if (NamesFile(path) && HandOverToRunningInstance(kProductName, path.c_str())) {
         AppExit();
         return 0;
     }
+    OutputDebugStringW(L"Startup: window class\n");
     RegisterWindowClass(instance, kMainWindowClass, MainWndProc, 0);  // its result is not tested
     if (!InitMainWindow(instance, showCommand))
         return 0;
     // Tested again: the file may have gone while the window was made.
     if (NamesFile(path))
         OpenMediaFile(path.c_str());
+    OutputDebugStringW(L"Startup: publish\n");
     PublishMainFrameHandle(kProductName, AppGlobals.mainWindow);
     DragAcceptFiles(AppGlobals.mainWindow, TRUE);
     HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCEL));
+    OutputDebugStringW(L"Startup: message loop\n");
     WPARAM exitCode = RunMessageLoop(accelerators);
     AppExit();
     return static_cast<int>(exitCode);
 }
 
 bool InitMainWindow(HINSTANCE instance, int showCommand) {
+    OutputDebugStringW(L"Startup: common controls\n");
     INITCOMMONCONTROLSEX controls = {sizeof(controls), 0xFF};
     InitCommonControlsEx(&controls);
     AppGlobals.instance = instance;
     HyperlinkInit(instance);
+    OutputDebugStringW(L"Startup: main window\n");
     AppGlobals.mainWindow = CreateWindowExW(0, kMainWindowClass, L"Media Player", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0,
                                             nullptr, nullptr, instance, nullptr);
     if (!AppGlobals.mainWindow)
         return false;
+    OutputDebugStringW(L"Startup: PlayLogic\n");
     AppGlobals.playLogic = new (std::nothrow) PlayLogic;
     if (!AppGlobals.playLogic)
         return false;
     if (!CreatePlayerChildren())
         return false;
+    OutputDebugStringW(L"Startup: timer\n");
     AppGlobals.playBar->updateVolume();
     AppGlobals.timerId = SetTimer(AppGlobals.mainWindow, kTimerId, kTimerInterval, nullptr);
     if (AppGlobals.hasSavedPlacement) {
@@ -206,8 +220,10 @@ bool InitMainWindow(HINSTANCE instance, int showCommand) {
             PostMessageA(AppGlobals.mainWindow, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
     }
     // layoutReady is still clear: the WM_SIZE and WM_MOVE sent here neither lay out nor capture.
+    OutputDebugStringW(L"Startup: show\n");
     ShowWindow(AppGlobals.mainWindow, showCommand);
     UpdateWindow(AppGlobals.mainWindow);
+    OutputDebugStringW(L"Startup: layout\n");
     AppGlobals.playBar->updateButtons();
     AppGlobals.layoutReady = TRUE;
     LayoutMainWindow();
@@ -219,14 +235,19 @@ bool CreatePlayerChildren() {
     AppGlobals.playWnd = wnd;
     if (!wnd)
         return false;
+    OutputDebugStringW(L"Startup: video area\n");
     if (!wnd->createHost(AppGlobals.instance, AppGlobals.mainWindow))
         return false;
+    OutputDebugStringW(L"Startup: logo\n");
     wnd->loadLogo();
+    OutputDebugStringW(L"Startup: bar skin\n");
     AppGlobals.playBar = PlayBar::instance();
     if (!AppGlobals.playBar)
         return false;
+    OutputDebugStringW(L"Startup: bar window\n");
     if (!AppGlobals.playBar->create(AppGlobals.instance, AppGlobals.mainWindow))
         return false;
+    OutputDebugStringW(L"Startup: bar font and tips\n");
     return AppGlobals.playBar->createFontAndTips();
 }
 
@@ -337,6 +358,7 @@ void OnMainClose() {
     if (Close != CloseState::kNone)
         return;
     Close = CloseState::kAsking;
+    OutputDebugStringW(L"Close: advertisement\n");
     if (merrow_show(AppGlobals.mainWindow, kProductName, kAdPageAddress) == kMerrowKeepOpen) {
         Close = CloseState::kNone;
         // A handed-over file that came while the advertisement showed waited for the decision.
@@ -350,10 +372,14 @@ void OnMainClose() {
         AppGlobals.savedPlacement.length = sizeof(AppGlobals.savedPlacement);
         AppGlobals.hasSavedPlacement = GetWindowPlacement(AppGlobals.mainWindow, &AppGlobals.savedPlacement);
     }
+    OutputDebugStringW(L"Close: hide\n");
     ShowWindow(AppGlobals.mainWindow, SW_HIDE);
+    OutputDebugStringW(L"Close: stop\n");
     if (AppGlobals.playLogic)
         AppGlobals.playLogic->stop();
+    OutputDebugStringW(L"Close: teardown\n");
     DestroyPlayerUi();
+    OutputDebugStringW(L"Close: main window\n");
     DestroyWindow(AppGlobals.mainWindow);
     StartAgainWithPendingFiles();
 }
@@ -373,6 +399,7 @@ void DestroyPlayerUi() {
     }
     PlayBar::destroyInstance();
     if (AppGlobals.playLogic) {
+        OutputDebugStringW(L"Close: engine release\n");
         AppGlobals.playLogic->releasePlayer();
         delete AppGlobals.playLogic;
         AppGlobals.playLogic = nullptr;
@@ -380,6 +407,7 @@ void DestroyPlayerUi() {
 }
 
 void AppExit() {
+    OutputDebugStringW(L"Exit: placement\n");
     SaveWindowPlacement();
     if (AppGlobals.menu) {
         DestroyMenu(AppGlobals.menu);
@@ -388,5 +416,7 @@ void AppExit() {
     delete AppGlobals.app;
     AppGlobals.app = nullptr;
     HyperlinkUninit(AppGlobals.instance);
+    OutputDebugStringW(L"Exit: GDI+\n");
     Gdiplus::GdiplusShutdown(GdiplusToken);
+    OutputDebugStringW(L"Exit: done\n");
 }

@@ -38,6 +38,7 @@ bool PathToUtf8(const wchar_t* path, std::string& out) {
 }  // namespace
 
 VlcPlayer::VlcPlayer() {
+    OutputDebugStringW(L"VlcPlayer: engine\n");
     const char* text = libvlc_get_version();
     if (text)
         version = text;
@@ -54,9 +55,11 @@ PlayerType VlcPlayer::type() {
 // What was made before a failing step stays in its field; the owner's release gives it back.
 bool VlcPlayer::init(HWND) {
     static const char* const options[] = {"--no-video-title-show", "--no-keyboard-events", "--no-mouse-events"};
+    OutputDebugStringW(L"VlcPlayer: libvlc instance\n");
     instance = libvlc_new(3, options);
     if (!instance)
         return false;
+    OutputDebugStringW(L"VlcPlayer: media player\n");
     mediaPlayer = libvlc_media_player_new(instance);
     if (!mediaPlayer)
         return false;
@@ -85,14 +88,18 @@ void VlcPlayer::detachEvents() {
 // Releasing the media player waits for an event callback that is running and drops those not yet
 // delivered, so the handler never runs after this for this engine.
 void VlcPlayer::release() {
-    if (mediaPlayer)
+    if (mediaPlayer) {
+        OutputDebugStringW(L"VlcPlayer: media player release\n");
         libvlc_media_player_release(mediaPlayer);
+    }
     mediaPlayer = nullptr;
     if (media)
         libvlc_media_release(media);
     media = nullptr;
-    if (instance)
+    if (instance) {
+        OutputDebugStringW(L"VlcPlayer: libvlc release\n");
         libvlc_release(instance);
+    }
     instance = nullptr;
 }
 
@@ -106,6 +113,7 @@ bool VlcPlayer::open(const wchar_t* path) {
         stop();
     if (media)
         libvlc_media_release(media);
+    OutputDebugStringW(L"VlcPlayer: media\n");
     media = libvlc_media_new_path(instance, utf8.c_str());
     if (!media)
         return false;
@@ -116,6 +124,7 @@ bool VlcPlayer::open(const wchar_t* path) {
 }
 
 void VlcPlayer::play() {
+    OutputDebugStringW(L"VlcPlayer: play\n");
     if (mediaPlayer)
         libvlc_media_player_play(mediaPlayer);
 }

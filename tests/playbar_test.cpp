@@ -459,6 +459,54 @@ TEST(PlayBarMath, TimeBarFill) {
     EXPECT_DOUBLE_EQ(SliderFraction(6, 0, 10, 10), 1.0);
 }
 
+// A paint gives the bar the brush with its image tiled over the main window's width; the columns of the two
+// sliders come from the composite. Whichever way the bar gets there, the pixels are those.
+TEST_F(PlayBarTest, PaintShowsTheTiledBackgroundAtEveryWidth) {
+    Gdiplus::Bitmap translucent(10, 36, PixelFormat32bppARGB);
+    for (int y = 0; y < 36; ++y)
+        for (int x = 0; x < 10; ++x)
+            translucent.SetPixel(x, y, Gdiplus::Color(x == 3 ? 128 : 255, 200, 40 + y, 90));
+    EXPECT_TRUE(IsOpaqueImage(bar_->barImage)) << "the skin's bar image is opaque";
+    EXPECT_FALSE(IsOpaqueImage(&translucent));
+    EXPECT_FALSE(IsOpaqueImage(nullptr));
+
+    struct Case {
+        int width;  // of the main window's client area and the bar
+        bool skin;  // the skin's image, or the translucent one
+    };
+    // 1003: the buffers grow to it; 605: narrower than the buffers, which keep the larger size. Neither is a
+    // multiple of the 10-pixel tile, so the last copy is squeezed, and at another place for each width.
+    for (const Case& c : {Case{1003, true}, Case{605, true}, Case{1003, false}}) {
+        SCOPED_TRACE(testing::Message() << "width " << c.width << (c.skin ? " skin" : " translucent"));
+        Gdiplus::Image* skin = bar_->barImage;
+        const bool opaque = bar_->barImageOpaque;
+        if (!c.skin) {
+            bar_->barImage = &translucent;
+            bar_->barImageOpaque = IsOpaqueImage(&translucent);
+        }
+        SetWindowPos(main_, nullptr, 0, 0, c.width, 300, SWP_NOZORDER | SWP_NOMOVE);
+        RECT client = {};
+        GetClientRect(main_, &client);
+        const int width = client.right;
+        SetWindowPos(bar_->window, nullptr, 0, 0, width, 36, SWP_NOZORDER);
+        Canvas screen(width, 36), reference(width, 36);
+        bar_->paint(screen.dc());
+        reference.fill(bar_->backgroundColor());
+        DrawTiled(reference.dc(), bar_->barImage, 0, 0, width);
+        const RECT time = ControlRect(bar_, IDC_TIME_BAR), volume = ControlRect(bar_, IDC_VOLUME_BAR);
+        int wrong = 0;
+        for (int x = 0; x < width; ++x) {
+            if ((x >= time.left && x < time.right) || (x >= volume.left && x < volume.right))
+                continue;
+            for (int y = 0; y < 36; ++y)
+                wrong += screen.at(x, y) != reference.at(x, y);
+        }
+        EXPECT_EQ(wrong, 0);
+        bar_->barImage = skin;
+        bar_->barImageOpaque = opaque;
+    }
+}
+
 TEST(PlayBarDraw, TilesSideBySideAndSqueezesTheLastCopy) {
     // A 4-pixel tile: two red columns, then two blue.
     Gdiplus::Bitmap tile(4, 2, PixelFormat32bppARGB);
@@ -475,16 +523,22 @@ TEST(PlayBarDraw, TilesSideBySideAndSqueezesTheLastCopy) {
                           {3, "***............."},
                           {0, "................"},
                           {-4, "................"}};
-    for (const Case& c : cases) {
-        Canvas canvas(16, 2);
-        DrawTiled(canvas.dc(), &tile, 0, 0, c.width);
-        for (int x = 0; x < 16; ++x) {
-            if (c.pattern[x] == '*') {
-                EXPECT_TRUE(canvas.at(x, 0) == red || canvas.at(x, 0) == blue) << "width " << c.width << " x " << x;
-                continue;
+    // The tile is opaque: copied once drawn, or drawn copy by copy, the pixels are the same.
+    for (bool opaque : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(testing::Message() << "width " << c.width << (opaque ? ", whole copies copied" : ""));
+            Canvas canvas(16, 2), drawn(16, 2);
+            DrawTiled(canvas.dc(), &tile, 0, 0, c.width, opaque);
+            DrawTiled(drawn.dc(), &tile, 0, 0, c.width);
+            for (int x = 0; x < 16; ++x) {
+                EXPECT_EQ(canvas.at(x, 0), drawn.at(x, 0)) << "x " << x;
+                if (c.pattern[x] == '*') {
+                    EXPECT_TRUE(canvas.at(x, 0) == red || canvas.at(x, 0) == blue) << "x " << x;
+                    continue;
+                }
+                DWORD want = c.pattern[x] == 'r' ? red : c.pattern[x] == 'b' ? blue : 0;
+                EXPECT_EQ(canvas.at(x, 0), want) << "x " << x;
             }
-            DWORD want = c.pattern[x] == 'r' ? red : c.pattern[x] == 'b' ? blue : 0;
-            EXPECT_EQ(canvas.at(x, 0), want) << "width " << c.width << " x " << x;
         }
     }
     Gdiplus::Bitmap empty(0, 2, PixelFormat32bppARGB);
@@ -636,6 +690,34 @@ TEST_F(PlayBarTest, TimeColumnIsRedrawnWhenAPixelOfItChanges) {
     EXPECT_EQ(
         WrongTimeColumnPixels(bar_, TimeBarFill(30120, 60000, wider.right - wider.left, 12), L"00:01:00 / 00:00:30"),
         0);
+}
+
+// The strips of the time column come out as drawing every tile does over any background, also one whose
+// columns differ (the skin's gradient is the same in every column).
+TEST_F(PlayBarTest, TimeColumnOverABackgroundWhoseColumnsDiffer) {
+    Gdiplus::Bitmap striped(10, 36, PixelFormat32bppARGB);
+    for (int y = 0; y < 36; ++y)
+        for (int x = 0; x < 10; ++x)
+            striped.SetPixel(x, y, Gdiplus::Color(255, 20 * x, 100 + y, 250 - 20 * x));
+    Gdiplus::Image* skin = bar_->barImage;
+    const bool opaque = bar_->barImageOpaque;
+    bar_->barImage = &striped;
+    bar_->barImageOpaque = IsOpaqueImage(&striped);
+    FakeEngine* engine = useEngine(kStatePlaying);
+    engine->time = 30000;
+    engine->duration = 60000;
+    // Wider than before, so that the buffers are made again over the new background.
+    for (int width : {1011, 1033}) {
+        SCOPED_TRACE(testing::Message() << "bar width " << width);
+        SetWindowPos(bar_->window, nullptr, 0, 0, width, 36, SWP_NOZORDER);
+        bar_->updateTime();
+        const RECT column = ControlRect(bar_, IDC_TIME_BAR);
+        EXPECT_EQ(WrongTimeColumnPixels(bar_, TimeBarFill(30000, 60000, column.right - column.left, 12),
+                                        L"00:01:00 / 00:00:30"),
+                  0);
+    }
+    bar_->barImage = skin;
+    bar_->barImageOpaque = opaque;
 }
 
 TEST_F(PlayBarTest, VolumeKnobFollowsVolumeAndMute) {

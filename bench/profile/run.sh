@@ -7,11 +7,19 @@
 #      same clip, by shared object and by thread, with the X server's and the wineserver's CPU beside.
 # Usage: bash bench/profile/run.sh [clip name: long (default) or hd]. Builds what it needs and starts its
 # own services; prints its findings; leaves the perf data in build/x64/profile/.
+# bash bench/profile/run.sh launch: the start-up road and the exit step by step instead (launch.sh).
 set -uo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/../.."
 source tools/lib.sh
 clip=${1:-long}
 VANTREL_SKIP_X86=1 bash tools/build >/dev/null || exit 1
+if [ "$clip" = launch ]; then
+    cmake --build "$VANTREL_BUILD" --target vantrel_bench_host >/dev/null || exit 1
+    vantrel_prepare_prefixes || exit 1
+    vantrel_start_services || exit 1
+    bash bench/profile/launch.sh
+    exit
+fi
 cmake --build "$VANTREL_BUILD" --target vantrel_bench_host ui_cost >/dev/null || exit 1
 out=$VANTREL_BUILD/profile
 mkdir -p "$out"

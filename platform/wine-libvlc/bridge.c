@@ -31,6 +31,7 @@ libvlc_instance_t* CDECL bridge_new(int argc, const char* const* argv) {
 void CDECL bridge_release(libvlc_instance_t* instance) {
     if (instance)
         libvlc_release(instance);
+    OutputDebugStringA("libvlc bridge: instance released\n");
 }
 
 const char* CDECL bridge_get_version(void) {
@@ -168,8 +169,11 @@ void CDECL bridge_player_release(struct bridge_player* player) {
     if (!player)
         return;
     bridge_events_player_closing(player);
+    OutputDebugStringA("libvlc bridge: painter stop\n");
     bridge_video_stop(player);
+    OutputDebugStringA("libvlc bridge: native player release\n");
     libvlc_media_player_release(player->native);
+    OutputDebugStringA("libvlc bridge: native player released\n");
     bridge_events_player_free(player);
     bridge_video_free(player);
     free(player);

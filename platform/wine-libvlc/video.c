@@ -310,6 +310,7 @@ static DWORD WINAPI painter_main(void* arg) {
     uint64_t shown_serial = 0;
     RECT painted_client = {0, 0, 0, 0};
     HWND painted_window = NULL;  // where a picture of ours is on the screen
+    int painted_any = 0;  // for the start-up trace
 
     pthread_mutex_lock(&player->video_lock);
     while (!player->painter_quit) {
@@ -348,6 +349,9 @@ static DWORD WINAPI painter_main(void* arg) {
                 paint(window, &client, shown, shape_w, shape_h);
                 painted_client = client;
                 painted_window = window;
+                if (!painted_any)
+                    OutputDebugStringA("libvlc bridge: first picture\n");
+                painted_any = 1;
             }
         }
 
