@@ -98,15 +98,56 @@ vantrel_start_xvfb() {
     vantrel_wait_for 15 xdpyinfo -display ":$n" || { vantrel_log "Xvfb did not start"; return 1; }
 }
 
+# Starts the wineserver of each prefix given (both when none is). -f keeps it in the foreground, so its
+# PID is ours to stop; -p keeps it alive between programs. It may leave a core file in its own folder
+# (the server folder under /tmp, recorded beside its PID) if it crashes.
 vantrel_start_wineservers() {
-    local prefix name
+    local prefix name pid prefixes=("$@")
+    [ $# -gt 0 ] || prefixes=("$VANTREL_WINE_NULL" "$VANTREL_WINE_X11")
+    for prefix in "${prefixes[@]}"; do
+        name=wineserver-$(basename "$prefix")
+        (ulimit -c unlimited 2>/dev/null; WINEPREFIX=$prefix exec "$WINESERVER" -f -p) >>"$VANTREL_RUN/$name.log" 2>&1 &
+        pid=$!
+        echo $pid >"$VANTREL_RUN/$name.pid"
+        WINEPREFIX=$prefix DISPLAY=${VANTREL_DISPLAY:-} "$WINELOADER" cmd /c exit >/dev/null 2>&1 </dev/null
+        readlink "/proc/$pid/cwd" >"$VANTREL_RUN/$name.dir" 2>/dev/null
+    done
+}
+
+# Whether both wineservers started by vantrel_start_wineservers still run. Every Wine process of a prefix
+# whose server has gone ends at once, with exit code 0, whatever it was doing: a run in which that
+# happened says so, with the server's exit status, its log and, from a core file, where it crashed.
+# Returns 1 when one has gone, with the prefixes whose server has gone in VANTREL_GONE.
+vantrel_check_wineservers() {
+    local prefix name pid status dir
+    VANTREL_GONE=
     for prefix in "$VANTREL_WINE_NULL" "$VANTREL_WINE_X11"; do
         name=wineserver-$(basename "$prefix")
-        # -f keeps it in the foreground, so its PID is ours to stop; -p keeps it alive between programs.
-        WINEPREFIX=$prefix "$WINESERVER" -f -p >"$VANTREL_RUN/$name.log" 2>&1 &
-        echo $! >"$VANTREL_RUN/$name.pid"
-        WINEPREFIX=$prefix DISPLAY=${VANTREL_DISPLAY:-} "$WINELOADER" cmd /c exit >/dev/null 2>&1 </dev/null
+        pid=$(cat "$VANTREL_RUN/$name.pid" 2>/dev/null) || continue
+        kill -0 "$pid" 2>/dev/null && continue
+        wait "$pid" 2>/dev/null
+        status=$?
+        vantrel_log "the wineserver of $(basename "$prefix") (PID $pid) ended during the run, status $status"
+        sed 's/^/[wineserver] /' "$VANTREL_RUN/$name.log" >&2
+        dir=$(cat "$VANTREL_RUN/$name.dir" 2>/dev/null)
+        if [ -n "$dir" ] && [ -f "$dir/core" ]; then
+            command -v gdb >/dev/null && gdb -batch -ex bt "$WINESERVER" "$dir/core" 2>&1 | sed 's/^/[wineserver] /' >&2
+            mv "$dir/core" "$VANTREL_RUN/$name.core" && vantrel_log "its core file: $VANTREL_RUN/$name.core"
+        fi
+        VANTREL_GONE="$VANTREL_GONE $prefix"
     done
+    [ -z "$VANTREL_GONE" ]
+}
+
+# After vantrel_check_wineservers: a Wine program of the run may have started a server of its own for the
+# prefix in the meantime (one that ends a few seconds after its last program); once it has gone, or been
+# told to end, ours starts again.
+vantrel_restart_wineservers() {
+    local prefix
+    for prefix in "$@"; do
+        WINEPREFIX=$prefix timeout 30 "$WINESERVER" -w || WINEPREFIX=$prefix "$WINESERVER" -k
+    done
+    vantrel_start_wineservers "$@"
 }
 
 # Starts the sound server, a virtual display and both wineservers; stops them again when the calling
