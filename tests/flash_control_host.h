@@ -96,23 +96,6 @@ HWND CreateHostWindow(int width, int height);
 // The colour at a point of a window as the screen shows it (video tier: a real display).
 COLORREF ScreenPixel(HWND hwnd, int x, int y);
 
-// Runs the thread's messages until pred() holds or timeoutMs pass; answers pred() at the end.
-template <class Pred>
-bool PumpUntil(Pred pred, DWORD timeoutMs) {
-    ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (!pred()) {
-        if (GetTickCount64() >= deadline)
-            return pred();
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-    return true;
-}
-
 HRESULT PutProperty(IDispatch* d, DISPID id, VARIANT value);
 HRESULT PutInt(IDispatch* d, DISPID id, LONG value);
 HRESULT PutBool(IDispatch* d, DISPID id, bool value);

@@ -9,6 +9,7 @@
 
 #include "flash_control_host.h"
 #include "swf_writer.h"
+#include "test_util.h"
 
 namespace {
 

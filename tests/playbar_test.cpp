@@ -15,6 +15,7 @@
 #include "PlayBar.h"
 #include "PlayLogic.h"
 #include "resource.h"
+#include "test_util.h"
 
 namespace {
 
@@ -911,12 +912,7 @@ TEST_F(PlayBarTest, OtherThreadsNeverWaitForTheBusyUserInterfaceThread) {
     // The buttons change only once the user-interface thread handles the posted request.
     HWND pause = GetDlgItem(bar_->window, IDC_PAUSE);
     EXPECT_FALSE(GetWindowLongW(pause, GWL_STYLE) & WS_VISIBLE);
-    DWORD deadline = GetTickCount() + 10000;
-    while (!(GetWindowLongW(pause, GWL_STYLE) & WS_VISIBLE) && GetTickCount() < deadline) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
-        drain();
-    }
-    EXPECT_TRUE(GetWindowLongW(pause, GWL_STYLE) & WS_VISIBLE);
+    EXPECT_TRUE(PumpUntil([&] { return (GetWindowLongW(pause, GWL_STYLE) & WS_VISIBLE) != 0; }, 10000));
     EXPECT_FALSE(GetWindowLongW(GetDlgItem(bar_->window, IDC_OPEN), GWL_STYLE) & WS_VISIBLE);
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(bar_->window, IDC_NEXT)));
 }

@@ -14,6 +14,7 @@
 
 #include "quorra.h"
 #include "quorra_mixer.h"
+#include "test_util.h"
 
 namespace {
 
@@ -49,35 +50,13 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-void Pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
-// Pumps the thread's messages until done() holds or the deadline passes.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        Pump();
-        if (done()) {
-            return true;
-        }
-        const ULONGLONG now = GetTickCount64();
-        if (now >= deadline) {
-            return false;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 50)),
-                                  QS_ALLINPUT);
-    }
-}
+// How long the library's dialog and the control may take to follow a message posted to them.
+constexpr DWORD kControlWaitMs = 5000;
 
 void Flush(HWND host) {
     g_flushed = false;
     PostMessageW(host, kFlushMessage, kFlushRounds, 0);
-    ASSERT_TRUE(PumpUntil([] { return g_flushed; }));
+    ASSERT_TRUE(PumpUntil([] { return g_flushed; }, kControlWaitMs));
 }
 
 std::vector<HostMessage> ReceivedOf(UINT message) {
@@ -263,7 +242,7 @@ class QuorraTest : public ::testing::Test {
         for (const std::wstring& path : files_) {
             DeleteFileW(path.c_str());
         }
-        Pump();
+        PumpMessages();
     }
 
     HWND Create() {
@@ -439,11 +418,13 @@ TEST_F(QuorraControlTest, OpenPutsTheMovieAndShowsTheControlOverTheDialog) {
     // The posted WM_SIZE gives the control the dialog's client area.
     RECT dialogRc = {};
     GetClientRect(instance, &dialogRc);
-    ASSERT_TRUE(PumpUntil([&] {
-        RECT rc = {};
-        GetClientRect(flash, &rc);
-        return rc.right == dialogRc.right && rc.bottom == dialogRc.bottom;
-    }));
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            RECT rc = {};
+            GetClientRect(flash, &rc);
+            return rc.right == dialogRc.right && rc.bottom == dialogRc.bottom;
+        },
+        kControlWaitMs));
     EXPECT_EQ(quorra_getLength(instance), 50);
 }
 
@@ -584,7 +565,7 @@ TEST_F(QuorraControlTest, AZeroSizedDialogPostsNoResizeAndTheControlFillsItOnceS
     HWND instance = Create();
     ASSERT_NE(instance, nullptr);
     MoveWindow(instance, 0, 0, 0, 0, FALSE);
-    Pump();
+    PumpMessages();
     ASSERT_EQ(quorra_open(instance, Movie(L"movie.swf", 10).c_str()), TRUE);
     MSG msg;
     EXPECT_FALSE(PeekMessageW(&msg, instance, WM_SIZE, WM_SIZE, PM_NOREMOVE)) << "WM_SIZE posted for a 0-size dialog";
@@ -594,11 +575,13 @@ TEST_F(QuorraControlTest, AZeroSizedDialogPostsNoResizeAndTheControlFillsItOnceS
     MoveWindow(instance, 0, 0, 300, 200, TRUE);
     RECT dialogRc = {};
     GetClientRect(instance, &dialogRc);
-    ASSERT_TRUE(PumpUntil([&] {
-        RECT rc = {};
-        GetClientRect(flash, &rc);
-        return rc.right == dialogRc.right && rc.bottom == dialogRc.bottom;
-    }));
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            RECT rc = {};
+            GetClientRect(flash, &rc);
+            return rc.right == dialogRc.right && rc.bottom == dialogRc.bottom;
+        },
+        kControlWaitMs));
 
     // A sized dialog gets its own size posted by open and by stop.
     ASSERT_EQ(quorra_stop(instance), TRUE);
@@ -630,10 +613,10 @@ TEST_F(QuorraControlTest, TheControlFollowsTheDialogsSizeWindowAndPicture) {
             const RECT rc = PlaceIn(flash, instance);
             return rc.left == 0 && rc.top == 0 && rc.right == client.right && rc.bottom == client.bottom;
         };
-        EXPECT_TRUE(PumpUntil(fills)) << "the control's window does not cover the dialog";
+        EXPECT_TRUE(PumpUntil(fills, kControlWaitMs)) << "the control's window does not cover the dialog";
         SendMessageW(flash, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
         SendMessageW(flash, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-        Pump();
+        PumpMessages();
         EXPECT_TRUE(fills()) << "a click put the control back where the site said it was";
 
         Printed picture(flash, client.right, client.bottom);

@@ -8,6 +8,7 @@
 #include "flash_control_host.h"
 #include "quorra.h"
 #include "swf_writer.h"
+#include "test_util.h"
 
 namespace {
 

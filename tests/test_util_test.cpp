@@ -65,7 +65,8 @@ TEST(Waits, OnlyPumpUntilDispatchesThisThreadsMessages) {
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"TestUtilCounting";
     RegisterClassW(&wc);
-    HWND window = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    HWND window =
+        CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
     ASSERT_TRUE(window);
     int received = 0;
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&received));
