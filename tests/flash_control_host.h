@@ -93,8 +93,6 @@ class TestSite final : public IOleClientSite, public IOleInPlaceSite {
 
 // A visible top-level window of a class of the test's own.
 HWND CreateHostWindow(int width, int height);
-// The colour at a point of a window as the screen shows it (video tier: a real display).
-COLORREF ScreenPixel(HWND hwnd, int x, int y);
 
 HRESULT PutProperty(IDispatch* d, DISPID id, VARIANT value);
 HRESULT PutInt(IDispatch* d, DISPID id, LONG value);

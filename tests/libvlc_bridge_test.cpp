@@ -199,64 +199,27 @@ class VideoWindow {
     HWND child = nullptr;
 };
 
-// What the screen shows of a window's client area, read back from the display (BitBlt from the screen).
-class Screenshot {
-  public:
-    explicit Screenshot(HWND window) {
-        RECT rc;
-        GetClientRect(window, &rc);
-        POINT origin = {0, 0};
-        ClientToScreen(window, &origin);
-        width = rc.right;
-        height = rc.bottom;
-        pixels.assign(static_cast<size_t>(width) * height, 0);
-        HDC screen = GetDC(nullptr);
-        HDC memory = CreateCompatibleDC(screen);
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
-        GdiFlush();
-        memcpy(pixels.data(), bits, pixels.size() * 4);
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screen);
-    }
-    COLORREF At(int x, int y) const {
-        DWORD p = pixels[static_cast<size_t>(y) * width + x];
-        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-    }
-    bool IsGreen(int x, int y) const {
-        COLORREF c = At(x, y);
-        return GetGValue(c) > 200 && GetRValue(c) < 60 && GetBValue(c) < 60;
-    }
-    bool IsBlack(int x, int y) const {
-        COLORREF c = At(x, y);
-        return GetRValue(c) < 16 && GetGValue(c) < 16 && GetBValue(c) < 16;
-    }
-    // Rows (along column x) that show green.
-    int GreenRows(int x) const {
-        int n = 0;
-        for (int y = 0; y < height; ++y)
-            n += IsGreen(x, y);
-        return n;
-    }
-    int GreenColumns(int y) const {
-        int n = 0;
-        for (int x = 0; x < width; ++x)
-            n += IsGreen(x, y);
-        return n;
-    }
-    int width, height;
-    std::vector<DWORD> pixels;
-};
+// The clip's green and the bars' black as the display shows them (CaptureScreen), with the room a scaled
+// and converted picture needs.
+bool IsGreen(COLORREF c) {
+    return GetGValue(c) > 200 && GetRValue(c) < 60 && GetBValue(c) < 60;
+}
+bool IsBlack(COLORREF c) {
+    return GetRValue(c) < 16 && GetGValue(c) < 16 && GetBValue(c) < 16;
+}
+// Rows (along column x) that show green.
+int GreenRows(const Canvas& shot, int x) {
+    int n = 0;
+    for (int y = 0; y < shot.height(); ++y)
+        n += IsGreen(shot.pixel(x, y));
+    return n;
+}
+int GreenColumns(const Canvas& shot, int y) {
+    int n = 0;
+    for (int x = 0; x < shot.width(); ++x)
+        n += IsGreen(shot.pixel(x, y));
+    return n;
+}
 
 // green.flv playing in the quiet mode into a bound window of the given client size.
 class GreenClipInWindow {
@@ -272,8 +235,9 @@ class GreenClipInWindow {
         RECT client;
         GetClientRect(window.child, &client);
         const int x = client.right / 2, y = client.bottom / 2;
-        if (!PumpUntil([&] { return Screenshot(window.child).IsGreen(x, y); }, kVlcWaitMs))
-            return ::testing::AssertionFailure() << "centre shows " << std::hex << Screenshot(window.child).At(x, y);
+        if (!PumpUntil([&] { return IsGreen(CaptureScreen(window.child).pixel(x, y)); }, kVlcWaitMs))
+            return ::testing::AssertionFailure()
+                   << "centre shows " << std::hex << CaptureScreen(window.child).pixel(x, y);
         return ::testing::AssertionSuccess();
     }
     VideoWindow window;
@@ -814,12 +778,12 @@ TEST(LibvlcBridge, BoundWindowShowsThePictureWithBlackBars) {
     Vlc& vlc = clip.vlc;
 
     // 320x180 fitted into 480x360: 480x270, bars of 45 rows above and below.
-    Screenshot shot(window.child);
-    EXPECT_NEAR(shot.GreenRows(240), 270, 1);
-    EXPECT_EQ(shot.GreenColumns(180), 480);
+    const Canvas shot = CaptureScreen(window.child);
+    EXPECT_NEAR(GreenRows(shot, 240), 270, 1);
+    EXPECT_EQ(GreenColumns(shot, 180), 480);
     for (int x : {2, 240, 477}) {
-        EXPECT_TRUE(shot.IsBlack(x, 10)) << x << ": " << std::hex << shot.At(x, 10);
-        EXPECT_TRUE(shot.IsBlack(x, 350)) << x << ": " << std::hex << shot.At(x, 350);
+        EXPECT_TRUE(IsBlack(shot.pixel(x, 10))) << x << ": " << std::hex << shot.pixel(x, 10);
+        EXPECT_TRUE(IsBlack(shot.pixel(x, 350))) << x << ": " << std::hex << shot.pixel(x, 350);
     }
 
     libvlc_media_player_pause(vlc.player);
@@ -827,19 +791,20 @@ TEST(LibvlcBridge, BoundWindowShowsThePictureWithBlackBars) {
     // The window paints itself white; the bridge must bring the paused frame back.
     InvalidateRect(window.child, nullptr, TRUE);
     UpdateWindow(window.child);
-    EXPECT_TRUE(PumpUntil([&] { return Screenshot(window.child).IsGreen(240, 180); }, 5000));
+    EXPECT_TRUE(PumpUntil([&] { return IsGreen(CaptureScreen(window.child).pixel(240, 180)); }, 5000));
 
     // Now 640x240: the picture is as high as the window, with bars left and right.
     window.Resize(640, 240);
     EXPECT_TRUE(PumpUntil(
         [&] {
-            Screenshot s(window.child);
-            return s.width == 640 && s.IsGreen(320, 120) && s.IsBlack(20, 120) && s.IsBlack(620, 120);
+            const Canvas s = CaptureScreen(window.child);
+            return s.width() == 640 && IsGreen(s.pixel(320, 120)) && IsBlack(s.pixel(20, 120)) &&
+                   IsBlack(s.pixel(620, 120));
         },
         5000));
-    Screenshot wide(window.child);
-    EXPECT_NEAR(wide.GreenColumns(120), 427, 1);
-    EXPECT_EQ(wide.GreenRows(320), 240);
+    const Canvas wide = CaptureScreen(window.child);
+    EXPECT_NEAR(GreenColumns(wide, 120), 427, 1);
+    EXPECT_EQ(GreenRows(wide, 320), 240);
 }
 
 // When playback stops, the picture goes with the video output (on Windows libvlc's own picture window
@@ -858,11 +823,11 @@ TEST(LibvlcBridge, TheBoundWindowShowsItsOwnBackgroundOnceStopped) {
         libvlc_media_player_stop(vlc.player);
         EXPECT_TRUE(PumpUntil(
             [&] {
-                Screenshot shot(window.child);
-                return shot.At(160, 90) == RGB(255, 255, 255) && shot.At(2, 2) == RGB(255, 255, 255);
+                const Canvas shot = CaptureScreen(window.child);
+                return shot.pixel(160, 90) == RGB(255, 255, 255) && shot.pixel(2, 2) == RGB(255, 255, 255);
             },
             5000))
-            << "the window shows " << std::hex << Screenshot(window.child).At(160, 90);
+            << "the window shows " << std::hex << CaptureScreen(window.child).pixel(160, 90);
     }
 }
 
@@ -886,8 +851,8 @@ TEST(LibvlcBridge, DestroyingTheBoundWindowWhilePlayingIsHarmless) {
     libvlc_media_player_set_hwnd(vlc.player, second.child);
     EXPECT_TRUE(PumpUntil(
         [&] {
-            return !Screenshot(second.child).IsBlack(160, 120) &&
-                   Screenshot(second.child).At(160, 120) != RGB(255, 255, 255);
+            const COLORREF shown = CaptureScreen(second.child).pixel(160, 120);
+            return !IsBlack(shown) && shown != RGB(255, 255, 255);
         },
         kVlcWaitMs));
     libvlc_media_player_stop(vlc.player);

@@ -178,39 +178,6 @@ class FaultScope {
 
 }  // namespace standin
 
-// The control's picture as WM_PRINTCLIENT renders it into a bitmap of the given size, first filled with
-// a colour the control never paints, so whatever it leaves out shows.
-constexpr COLORREF kUnpainted = RGB(255, 0, 255);
-
-class Printed {
-  public:
-    Printed(HWND control, int width, int height) {
-        HDC screen = GetDC(nullptr);
-        dc_ = CreateCompatibleDC(screen);
-        bitmap_ = CreateCompatibleBitmap(screen, width, height);
-        ReleaseDC(nullptr, screen);
-        old_ = SelectObject(dc_, bitmap_);
-        HBRUSH marker = CreateSolidBrush(kUnpainted);
-        RECT all = {0, 0, width, height};
-        FillRect(dc_, &all, marker);
-        DeleteObject(marker);
-        SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc_), PRF_CLIENT);
-    }
-    ~Printed() {
-        SelectObject(dc_, old_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
-    }
-    Printed(const Printed&) = delete;
-    Printed& operator=(const Printed&) = delete;
-    COLORREF At(int x, int y) const { return GetPixel(dc_, x, y); }
-
-  private:
-    HDC dc_;
-    HBITMAP bitmap_;
-    HGDIOBJ old_;
-};
-
 RECT PlaceIn(HWND child, HWND parent) {
     RECT rc = {};
     GetWindowRect(child, &rc);
@@ -364,19 +331,10 @@ TEST_F(QuorraTest, CreateShowsABlackChildDialogFromTheLibraryTemplate) {
     EXPECT_EQ(FlashWindowOf(instance), nullptr) << "no control before a movie is opened";
 
     // The background is black wherever no movie is drawn.
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
-    ReleaseDC(nullptr, screen);
-    HGDIOBJ old = SelectObject(dc, bmp);
-    RECT all = {0, 0, rc.right, rc.bottom};
-    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    EXPECT_NE(SendMessageW(instance, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 0);
-    EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0, 0, 0));
-    EXPECT_EQ(GetPixel(dc, rc.right - 1, rc.bottom - 1), RGB(0, 0, 0));
-    SelectObject(dc, old);
-    DeleteObject(bmp);
-    DeleteDC(dc);
+    const Canvas erased(rc.right, rc.bottom, RGB(255, 255, 255));
+    EXPECT_NE(SendMessageW(instance, WM_ERASEBKGND, reinterpret_cast<WPARAM>(erased.dc()), 0), 0);
+    EXPECT_EQ(erased.pixel(0, 0), RGB(0, 0, 0));
+    EXPECT_EQ(erased.pixel(rc.right - 1, rc.bottom - 1), RGB(0, 0, 0));
 }
 
 TEST_F(QuorraTest, TheDialogsOwnMouseAndMenuRequestsReachTheHost) {
@@ -619,9 +577,12 @@ TEST_F(QuorraControlTest, TheControlFollowsTheDialogsSizeWindowAndPicture) {
         PumpMessages();
         EXPECT_TRUE(fills()) << "a click put the control back where the site said it was";
 
-        Printed picture(flash, client.right, client.bottom);
-        EXPECT_EQ(picture.At(client.right / 2, client.bottom / 2), RGB(0, 0, 0)) << "the host's black background";
-        EXPECT_EQ(picture.At(client.right - 1, client.bottom - 1), RGB(255, 255, 255))
+        // The control's picture as WM_PRINTCLIENT renders it over a colour the control never paints, so
+        // whatever it leaves out shows.
+        const Canvas picture(client.right, client.bottom, kUnpainted);
+        SendMessageW(flash, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(picture.dc()), PRF_CLIENT);
+        EXPECT_EQ(picture.pixel(client.right / 2, client.bottom / 2), RGB(0, 0, 0)) << "the host's black background";
+        EXPECT_EQ(picture.pixel(client.right - 1, client.bottom - 1), RGB(255, 255, 255))
             << "the picture does not reach the dialog's corner";
     }
 }
