@@ -41,13 +41,13 @@ class BrokenFileTest : public E2eFixture {
         ASSERT_NE(window, nullptr);
         if (handedOver) {
             ASSERT_TRUE(WaitForCaption(window, L"Vantrel - a-long.flv"));
-            ASSERT_TRUE(WaitFor([&] { return PublishedWindow() == window; }, kStartTimeout));
+            ASSERT_TRUE(PollUntil([&] { return PublishedWindow() == window; }, kStartTimeout));
             Child second(folder + L"c-broken.flv");
             ASSERT_TRUE(second.started);
             ExpectHandedOver(second);
         }
         HWND box = nullptr;
-        ASSERT_TRUE(WaitFor([&] { return (box = ErrorBoxOf(window)) != nullptr; }, kStartTimeout))
+        ASSERT_TRUE(PollUntil([&] { return (box = ErrorBoxOf(window)) != nullptr; }, kStartTimeout))
             << "no error box; the caption is " << testing::PrintToString(TextOf(window));
         EXPECT_EQ(TextOf(box), L"Vantrel");
         ASSERT_TRUE(WaitForTimerStep(window));

@@ -17,16 +17,6 @@ std::wstring MediaFolder() {
     return BinFolder() + L"..\\media\\";
 }
 
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
-    ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (!condition()) {
-        if (GetTickCount64() > deadline)
-            return false;
-        Sleep(50);
-    }
-    return true;
-}
-
 std::wstring TextOf(HWND window) {
     wchar_t text[512] = {};
     GetWindowTextW(window, text, 512);
@@ -72,7 +62,7 @@ HWND ErrorBoxOf(HWND mainWindow) {
 }
 
 bool WaitForCaption(HWND window, const std::wstring& caption, DWORD timeoutMs) {
-    return WaitFor([&] { return TextOf(window) == caption; }, timeoutMs);
+    return PollUntil([&] { return TextOf(window) == caption; }, timeoutMs);
 }
 
 Child::Child(const std::wstring& arguments, const wchar_t* merrowResult, const wchar_t* workingFolder) {
@@ -102,8 +92,8 @@ Child::~Child() {
 
 HWND Child::waitForWindow() {
     HWND window = nullptr;
-    WaitFor([&] { return (window = MainWindowOf(info.dwProcessId)) != nullptr && IsWindowVisible(window); },
-            kStartTimeout);
+    PollUntil([&] { return (window = MainWindowOf(info.dwProcessId)) != nullptr && IsWindowVisible(window); },
+              kStartTimeout);
     return window;
 }
 
@@ -120,7 +110,7 @@ bool Child::running() {
 
 HWND WaitForAdvertisement(HWND mainWindow) {
     HWND ad = nullptr;
-    WaitFor(
+    PollUntil(
         [&] {
             ad = FindWindowW(L"MerrowStandIn", nullptr);
             return ad && GetWindow(ad, GW_OWNER) == mainWindow;
@@ -132,7 +122,7 @@ HWND WaitForAdvertisement(HWND mainWindow) {
 void ExpectHandedOver(Child& second) {
     bool hadWindow = false;
     DWORD code = STILL_ACTIVE;
-    WaitFor(
+    PollUntil(
         [&] {
             hadWindow = hadWindow || MainWindowOf(second.info.dwProcessId) != nullptr;
             return (code = second.waitForExit(0)) != STILL_ACTIVE;
@@ -306,14 +296,14 @@ void TracedChild::serve(std::wstring commandLine, std::wstring folder, bool hasF
 
 HWND TracedChild::waitForWindow() {
     HWND window = nullptr;
-    WaitFor([&] { return (window = MainWindowOf(pid())) != nullptr && IsWindowVisible(window); }, kStartTimeout);
+    PollUntil([&] { return (window = MainWindowOf(pid())) != nullptr && IsWindowVisible(window); }, kStartTimeout);
     return window;
 }
 
 DWORD TracedChild::waitForExit(DWORD timeoutMs) {
     if (!started_)
         return STILL_ACTIVE;
-    WaitFor([&] { return ended_.load(); }, timeoutMs);
+    PollUntil([&] { return ended_.load(); }, timeoutMs);
     return ended_ ? exitCode_.load() : STILL_ACTIVE;
 }
 
@@ -515,7 +505,7 @@ bool WaitForTimerStep(HWND window, DWORD timeoutMs) {
     if (!SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kTimerMarker), SMTO_NORMAL, timeoutMs,
                              &result))
         return false;
-    return WaitFor([&] { return TextOf(window) != kTimerMarker; }, timeoutMs);
+    return PollUntil([&] { return TextOf(window) != kTimerMarker; }, timeoutMs);
 }
 
 bool PostDrop(HANDLE process, HWND window, const std::wstring& path) {
@@ -544,8 +534,8 @@ HWND OpenDialogOf(HWND mainWindow) {
 bool ChooseInOpenDialog(HWND mainWindow, const std::wstring& path) {
     PostMessageW(mainWindow, WM_COMMAND, kCommandOpen, 0);
     HWND dialog = nullptr;
-    if (!WaitFor([&] { return (dialog = OpenDialogOf(mainWindow)) != nullptr && IsWindowVisible(dialog); },
-                 kStartTimeout))
+    if (!PollUntil([&] { return (dialog = OpenDialogOf(mainWindow)) != nullptr && IsWindowVisible(dialog); },
+                   kStartTimeout))
         return false;
     // The name field: an edit box, either alone (id 0x480) or inside the name combo box (id 0x47C).
     HWND name = GetDlgItem(dialog, 0x47C);
@@ -559,12 +549,12 @@ bool ChooseInOpenDialog(HWND mainWindow, const std::wstring& path) {
     SendMessageTimeoutW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()), SMTO_NORMAL, kStartTimeout,
                         &result);
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-    return WaitFor([&] { return !IsWindow(dialog); }, 5000);
+    return PollUntil([&] { return !IsWindow(dialog); }, 5000);
 }
 
 bool DismissErrorBox(HWND box) {
     PostMessageW(box, WM_COMMAND, IDOK, 0);
-    return WaitFor([&] { return !IsWindow(box); }, kStartTimeout);
+    return PollUntil([&] { return !IsWindow(box); }, kStartTimeout);
 }
 
 HWND PublishedWindow() {

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+// The waits: the player is another process, watched with PollUntil, which leaves this thread's messages alone.
+#include "test_util.h"
+
 namespace e2e {
 
 constexpr UINT kCommandStop = 32786;
@@ -14,7 +17,6 @@ constexpr DWORD kStartTimeout = 20000;
 
 std::wstring BinFolder();
 std::wstring MediaFolder();  // the media the build made (tools/make-media.sh)
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs);
 std::wstring TextOf(HWND window);
 HWND MainWindowOf(DWORD pid);
 // The message box of a failed open: a dialog owned by the main window with the error text in it.

@@ -59,7 +59,7 @@ class HandOver : public E2eFixture {
     }
     // Waits until the receiver has opened `count` files and returns their paths in the order opened.
     std::vector<std::string> opened(size_t count) {
-        WaitFor([&] { return receiver->lines(kOpened).size() >= count; }, 60000);
+        PollUntil([&] { return receiver->lines(kOpened).size() >= count; }, 60000);
         return Texts(receiver->lines(kOpened));
     }
     // A second start that must hand its file over: it ends with 0 and never shows a window.
@@ -185,7 +185,7 @@ TEST_F(HandOver, AFileHandedOverDuringACloseThatGoesAheadOpensInAPlayerThatStays
     EXPECT_TRUE(receiver->lines(kOpened).empty()) << "the closing window opens nothing";
 
     HWND player = nullptr;
-    ASSERT_TRUE(WaitFor(
+    ASSERT_TRUE(PollUntil(
         [&] {
             for (HWND candidate : PlayerWindows())
                 if (TextOf(candidate) == L"Vantrel - during close.flv")
@@ -218,13 +218,13 @@ TEST_F(HandOver, WhenThePublishedWindowIsGoneTheFileGoesToTheRunningPlayer) {
         ASSERT_TRUE(a.started());
         HWND window = a.waitForWindow();
         ASSERT_NE(window, nullptr);
-        ASSERT_TRUE(WaitFor([&] { return PublishedWindow() == window; }, kStartTimeout));
+        ASSERT_TRUE(PollUntil([&] { return PublishedWindow() == window; }, kStartTimeout));
         {
             auto b = std::make_unique<TracedChild>(L"");
             ASSERT_TRUE(b->started());
             HWND second = b->waitForWindow();
             ASSERT_NE(second, nullptr);
-            ASSERT_TRUE(WaitFor([&] { return PublishedWindow() == second; }, kStartTimeout));
+            ASSERT_TRUE(PollUntil([&] { return PublishedWindow() == second; }, kStartTimeout));
             if (closed) {
                 PostMessageW(second, WM_CLOSE, 0, 0);
                 EXPECT_EQ(b->waitForExit(kStartTimeout), 0u);
@@ -241,7 +241,7 @@ TEST_F(HandOver, WhenThePublishedWindowIsGoneTheFileGoesToTheRunningPlayer) {
         EXPECT_EQ(c.waitForExit(kStartTimeout), 0u);
         EXPECT_EQ(Texts(c.lines(kHandedOver)), std::vector<std::string>{Narrow(clip)});
         EXPECT_TRUE(c.lines(kOpened).empty()) << "the third start opened the file itself";
-        EXPECT_TRUE(WaitFor([&] { return a.lines(kOpened).size() >= 2; }, kStartTimeout));
+        EXPECT_TRUE(PollUntil([&] { return a.lines(kOpened).size() >= 2; }, kStartTimeout));
         EXPECT_EQ(Texts(a.lines(kOpened)), (std::vector<std::string>{Narrow(first), Narrow(clip)}));
         EXPECT_TRUE(WaitForCaption(window, L"Vantrel - " + clip.substr(folder.size())));
         EXPECT_EQ(PlayerWindows(), std::vector<HWND>{window});
@@ -281,7 +281,7 @@ TEST_F(HandOver, APathTooLongForTheReceiverIsOpenedByTheSecondStart) {
         ASSERT_TRUE(second.started());
         HWND own = second.waitForWindow();
         ASSERT_NE(own, nullptr) << "the second start keeps the file and shows it itself";
-        EXPECT_TRUE(WaitFor([&] { return !second.lines(kOpened).empty(); }, kStartTimeout));
+        EXPECT_TRUE(PollUntil([&] { return !second.lines(kOpened).empty(); }, kStartTimeout));
         EXPECT_EQ(Texts(second.lines(kOpened)), std::vector<std::string>{Narrow(path)});
         EXPECT_TRUE(second.lines(kHandedOver).empty());
         EXPECT_TRUE(receiver->lines(kOpened).empty());

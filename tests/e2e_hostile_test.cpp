@@ -119,7 +119,7 @@ class Hostile : public E2eFixture {
                     HWND dialog = OpenDialogOf(player);
                     ASSERT_NE(dialog, nullptr);
                     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-                    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }, kStartTimeout));
+                    EXPECT_TRUE(PollUntil([&] { return !IsWindow(dialog); }, kStartTimeout));
                 } else {
                     EXPECT_TRUE(ChooseInOpenDialog(player, path));
                 }
@@ -152,7 +152,7 @@ class Hostile : public E2eFixture {
         const bool errorBox = file.errorBox || (file.folder && road == Road::Drop);
         HWND box = nullptr;
         if (errorBox) {
-            ASSERT_TRUE(WaitFor([&] { return (box = ErrorBoxOf(player)) != nullptr; }, kStartTimeout));
+            ASSERT_TRUE(PollUntil([&] { return (box = ErrorBoxOf(player)) != nullptr; }, kStartTimeout));
             EXPECT_TRUE(DismissErrorBox(box));
         } else if (file.boxMayShow && (box = ErrorBoxOf(player)) != nullptr) {
             EXPECT_TRUE(DismissErrorBox(box));
@@ -185,7 +185,7 @@ class Hostile : public E2eFixture {
     // what does not get there on this road, nothing was opened since.
     void expectReachedOpen(TracedChild& player, size_t before, const std::wstring& path, bool reaches) {
         if (reaches)
-            EXPECT_TRUE(WaitFor([&] { return player.lines(kOpened).size() > before; }, kStartTimeout))
+            EXPECT_TRUE(PollUntil([&] { return player.lines(kOpened).size() > before; }, kStartTimeout))
                 << "never reached OpenMediaFile";
         std::vector<TraceLine> opens = player.lines(kOpened);
         ASSERT_EQ(opens.size(), before + (reaches ? 1 : 0));
@@ -216,7 +216,7 @@ TEST_P(HostileTest, EveryFileLeavesThePlayerAnsweringAndTheNextGoodFilePlays) {
             // A folder does not open for reading: the player starts empty, without a box.
             expectAfterHostile(road, window, file);
             expectReachedOpen(player, 0, path, reachesOpen(file));
-            ASSERT_TRUE(WaitFor([&] { return PublishedWindow() == window; }, kStartTimeout));
+            ASSERT_TRUE(PollUntil([&] { return PublishedWindow() == window; }, kStartTimeout));
             expectGoodFileAfter(road, window);
             PostMessageW(window, WM_CLOSE, 0, 0);
             EXPECT_EQ(player.waitForExit(kStartTimeout), 0u);
@@ -227,7 +227,7 @@ TEST_P(HostileTest, EveryFileLeavesThePlayerAnsweringAndTheNextGoodFilePlays) {
     ASSERT_TRUE(player.started());
     HWND window = player.waitForWindow();
     ASSERT_NE(window, nullptr);
-    ASSERT_TRUE(WaitFor([&] { return PublishedWindow() == window; }, kStartTimeout));
+    ASSERT_TRUE(PollUntil([&] { return PublishedWindow() == window; }, kStartTimeout));
     for (const HostileFile& file : kHostileFiles) {
         SCOPED_TRACE(Narrow(file.name));
         const std::wstring path = corpusPath(file);

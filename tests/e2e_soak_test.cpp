@@ -135,7 +135,7 @@ TEST_F(SoakTest, RandomUserActionsDuringPlaybackLeaveTheResourcesFlat) {
     HWND window = player.waitForWindow();
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(WaitForCaption(window, L"Vantrel - testsrc-h263.flv"));
-    ASSERT_TRUE(WaitFor([&] { return PublishedWindow() == window; }, kStartTimeout));
+    ASSERT_TRUE(PollUntil([&] { return PublishedWindow() == window; }, kStartTimeout));
     HWND bar = BarOf(window);
     ASSERT_NE(bar, nullptr);
 
@@ -152,9 +152,9 @@ TEST_F(SoakTest, RandomUserActionsDuringPlaybackLeaveTheResourcesFlat) {
     for (UINT command : {kAbout, kOpen}) {
         PostMessageW(window, WM_COMMAND, command, 0);
         HWND modal = nullptr;
-        ASSERT_TRUE(WaitFor([&] { return (modal = ModalOf(window)) != nullptr; }, kStartTimeout));
+        ASSERT_TRUE(PollUntil([&] { return (modal = ModalOf(window)) != nullptr; }, kStartTimeout));
         PostMessageW(modal, WM_COMMAND, IDCANCEL, 0);
-        ASSERT_TRUE(WaitFor([&] { return !IsWindow(modal); }, kStartTimeout));
+        ASSERT_TRUE(PollUntil([&] { return !IsWindow(modal); }, kStartTimeout));
     }
     ASSERT_TRUE(ChooseInOpenDialog(window, samplePaths[1]));
     {
@@ -200,7 +200,7 @@ TEST_F(SoakTest, RandomUserActionsDuringPlaybackLeaveTheResourcesFlat) {
             PostMessageW(window, WM_COMMAND, command, 0);
             if (command == kAbout || command == kOpen) {
                 HWND modal = nullptr;
-                ASSERT_TRUE(WaitFor([&] { return (modal = ModalOf(window)) != nullptr; }, kStartTimeout))
+                ASSERT_TRUE(PollUntil([&] { return (modal = ModalOf(window)) != nullptr; }, kStartTimeout))
                     << "no dialog after command " << command;
                 if (command == kOpen && random() % 2) {
                     // Pick a sample by typing its name; the dialog closes and the file opens.
@@ -217,7 +217,7 @@ TEST_F(SoakTest, RandomUserActionsDuringPlaybackLeaveTheResourcesFlat) {
                 } else {
                     PostMessageW(modal, WM_COMMAND, IDCANCEL, 0);
                 }
-                ASSERT_TRUE(WaitFor([&] { return !IsWindow(modal); }, kStartTimeout)) << "the dialog stays";
+                ASSERT_TRUE(PollUntil([&] { return !IsWindow(modal); }, kStartTimeout)) << "the dialog stays";
             }
         } else if (kind < 16) {
             DragOnSlider(bar, kind % 2 ? kTimeBar : kVolumeBar, random);

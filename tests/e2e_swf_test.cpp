@@ -39,8 +39,8 @@ TEST_F(E2eSwfTest, ACommandLineMoviePlaysAndTheSeekCommandsStepThroughItsFrames)
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(WaitForCaption(window, L"Vantrel - blue-60frames.swf"));
     HWND control = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (control = FlashControlOf(window)) != nullptr; }, kStartTimeout));
-    ASSERT_TRUE(WaitFor([&] { return TextOf(control).find(L" / 60") != std::wstring::npos; }, kStartTimeout))
+    ASSERT_TRUE(PollUntil([&] { return (control = FlashControlOf(window)) != nullptr; }, kStartTimeout));
+    ASSERT_TRUE(PollUntil([&] { return TextOf(control).find(L" / 60") != std::wstring::npos; }, kStartTimeout))
         << "position text: " << Narrow(TextOf(control));
 
     PostMessageW(window, WM_COMMAND, kCommandPause, 0);
@@ -53,7 +53,7 @@ TEST_F(E2eSwfTest, ACommandLineMoviePlaysAndTheSeekCommandsStepThroughItsFrames)
     for (const auto& step : steps) {
         SCOPED_TRACE(Narrow(step.position));
         PostMessageW(window, WM_COMMAND, step.command, 0);
-        EXPECT_TRUE(WaitFor([&] { return TextOf(control) == step.position; }, kStartTimeout))
+        EXPECT_TRUE(PollUntil([&] { return TextOf(control) == step.position; }, kStartTimeout))
             << "position text: " << Narrow(TextOf(control));
     }
     // Paused, the position holds. Between two of the player's timer steps (260 ms apart) the control's

@@ -65,10 +65,10 @@ TEST_F(E2eTest, AnUnsupportedFileShowsTheErrorBox) {
     HWND window = child.waitForWindow();
     ASSERT_NE(window, nullptr);
     HWND box = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (box = ErrorBoxOf(window)) != nullptr; }, kStartTimeout));
+    ASSERT_TRUE(PollUntil([&] { return (box = ErrorBoxOf(window)) != nullptr; }, kStartTimeout));
     EXPECT_EQ(TextOf(box), L"Vantrel");
     PostMessageW(box, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(box); }, kStartTimeout));
+    EXPECT_TRUE(PollUntil([&] { return !IsWindow(box); }, kStartTimeout));
     EXPECT_TRUE(WaitForCaption(window, L"Vantrel"));
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(child.waitForExit(kStartTimeout), 0u);
@@ -86,14 +86,14 @@ TEST_F(E2eTest, TheEndOfTheFirstOfTwoStartsTheSecondAndTheEndOfTheLastStops) {
     // The controller has handled the end of the last file (its second end of media), and the next timer
     // step finds nothing playing.
     const std::string ended = "Playlogic: timerProc: Ended";
-    ASSERT_TRUE(WaitFor([&] { return child.lines(ended).size() >= 2; }, kStartTimeout));
+    ASSERT_TRUE(PollUntil([&] { return child.lines(ended).size() >= 2; }, kStartTimeout));
     ASSERT_TRUE(WaitForTimerStep(window));
     EXPECT_EQ(TextOf(window), L"Vantrel");
     // Stopped for good on the last item, not wrapped to the first (which may not show yet): Play plays
     // the last one again.
     PostMessageW(window, WM_COMMAND, kCommandPlay, 0);
     std::wstring caption;
-    EXPECT_TRUE(WaitFor([&] { return (caption = TextOf(window)) != L"Vantrel"; }, kStartTimeout));
+    EXPECT_TRUE(PollUntil([&] { return (caption = TextOf(window)) != L"Vantrel"; }, kStartTimeout));
     EXPECT_EQ(caption, L"Vantrel - b.flv");
     PostMessageW(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(child.waitForExit(kStartTimeout), 0u);

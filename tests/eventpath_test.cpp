@@ -13,7 +13,6 @@
 #include <windows.h>
 #include <atomic>
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <vlc/vlc.h>
 
@@ -24,6 +23,7 @@
 #include "PlayLogic.h"
 #include "Startup.h"
 #include "VlcPlayer.h"
+#include "test_util.h"
 
 namespace {
 
@@ -37,25 +37,6 @@ std::wstring MediaFolder() {
     std::wstring bin(path);
     bin.resize(bin.find_last_of(L'\\'));
     return bin + L"\\..\\media\\";
-}
-
-// Pumps the user-interface thread's messages (the program's windows live here) until done or the deadline.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs, HANDLE wake = nullptr) {
-    ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (done())
-            return true;
-        ULONGLONG now = GetTickCount64();
-        if (now >= deadline)
-            return false;
-        DWORD wait = static_cast<DWORD>(deadline - now < 20 ? deadline - now : 20);
-        MsgWaitForMultipleObjects(wake ? 1 : 0, wake ? &wake : nullptr, FALSE, wait, QS_ALLINPUT);
-    }
 }
 
 // Tells the user-interface thread that a TimeChanged is being raised, once per arming, and holds the
@@ -178,7 +159,7 @@ TEST_F(EventPathTest, StoppingOrReplacingTheFileWhileEventsComeNeverHangs) {
         ResetEvent(starter.inFlight);
         starter.armed = true;
         bool inFlight = PumpUntil([&] { return WaitForSingleObject(starter.inFlight, 0) == WAIT_OBJECT_0; }, 3000,
-                                  starter.inFlight);
+                                  kWaitStepMs, starter.inFlight);
         met += inFlight;
         SetEvent(starter.go);
         switch (attempt % 3) {

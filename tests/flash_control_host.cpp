@@ -135,17 +135,3 @@ std::wstring SourceFolder() {
         path.erase(path.find_last_of(L'\\') == std::wstring::npos ? 0 : path.find_last_of(L'\\'));
     return path;
 }
-
-COLORREF ScreenPixel(HWND hwnd, int x, int y) {
-    HDC dc = GetDC(hwnd);
-    HDC mem = CreateCompatibleDC(dc);
-    HBITMAP bitmap = CreateCompatibleBitmap(dc, 1, 1);
-    HGDIOBJ old = SelectObject(mem, bitmap);
-    BitBlt(mem, 0, 0, 1, 1, dc, x, y, SRCCOPY);
-    COLORREF c = GetPixel(mem, 0, 0);
-    SelectObject(mem, old);
-    DeleteObject(bitmap);
-    DeleteDC(mem);
-    ReleaseDC(hwnd, dc);
-    return c;
-}

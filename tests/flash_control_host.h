@@ -93,25 +93,6 @@ class TestSite final : public IOleClientSite, public IOleInPlaceSite {
 
 // A visible top-level window of a class of the test's own.
 HWND CreateHostWindow(int width, int height);
-// The colour at a point of a window as the screen shows it (video tier: a real display).
-COLORREF ScreenPixel(HWND hwnd, int x, int y);
-
-// Runs the thread's messages until pred() holds or timeoutMs pass; answers pred() at the end.
-template <class Pred>
-bool PumpUntil(Pred pred, DWORD timeoutMs) {
-    ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (!pred()) {
-        if (GetTickCount64() >= deadline)
-            return pred();
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-    return true;
-}
 
 HRESULT PutProperty(IDispatch* d, DISPID id, VARIANT value);
 HRESULT PutInt(IDispatch* d, DISPID id, LONG value);

@@ -10,6 +10,7 @@
 
 #include "flash_control_host.h"
 #include "swf_writer.h"
+#include "test_util.h"
 
 namespace {
 
@@ -184,6 +185,7 @@ TEST_F(FlashControlTest, FrameClockAdvancesAndLoops) {
     LONG highest = -1;
     bool wrapped = false;
     LONG previous = GetInt(disp_, kFrameNum);
+    // A look every 5 ms: the frames of a movie at 60 frames a second come every 17.
     PumpUntil(
         [&] {
             LONG frame = GetInt(disp_, kFrameNum);
@@ -195,7 +197,7 @@ TEST_F(FlashControlTest, FrameClockAdvancesAndLoops) {
             previous = frame;
             return wrapped;
         },
-        10000);
+        10000, 5);
     EXPECT_EQ(highest, 9);
     EXPECT_TRUE(wrapped);
 
@@ -204,7 +206,7 @@ TEST_F(FlashControlTest, FrameClockAdvancesAndLoops) {
     EXPECT_FALSE(GetBool(disp_, kPlaying));
     LONG held = GetInt(disp_, kFrameNum);
     int polls = 0;
-    PumpUntil([&] { return ++polls > 20; }, 10000);
+    PumpUntil([&] { return ++polls > 20; }, 10000, 5);
     EXPECT_EQ(GetInt(disp_, kFrameNum), held);
 }
 
@@ -469,21 +471,15 @@ TEST_F(FlashControlTest, DrawsAndSizesWithoutAWindow) {
     EXPECT_EQ(extent.cx, 1000);
     EXPECT_EQ(extent.cy, 500);
 
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, 64, 64);
-    HGDIOBJ old = SelectObject(mem, bitmap);
+    const Canvas drawn(64, 64);
     RECTL bounds = {0, 0, 64, 64};
-    EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, mem, &bounds, nullptr, nullptr, 0), S_OK);
-    EXPECT_EQ(GetPixel(mem, 32, 32), RGB(0x20, 0x40, 0x80));
-    EXPECT_EQ(view->Draw(DVASPECT_ICON, -1, nullptr, nullptr, nullptr, mem, &bounds, nullptr, nullptr, 0),
+    EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, drawn.dc(), &bounds, nullptr, nullptr, 0),
+              S_OK);
+    EXPECT_EQ(drawn.pixel(32, 32), RGB(0x20, 0x40, 0x80));
+    EXPECT_EQ(view->Draw(DVASPECT_ICON, -1, nullptr, nullptr, nullptr, drawn.dc(), &bounds, nullptr, nullptr, 0),
               DV_E_DVASPECT);
-    EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, mem, nullptr, nullptr, nullptr, 0),
+    EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, drawn.dc(), nullptr, nullptr, nullptr, 0),
               E_INVALIDARG);
-    SelectObject(mem, old);
-    DeleteObject(bitmap);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
     view->Release();
 }
 
@@ -596,20 +592,13 @@ TEST_F(FlashControlTest, SubclassedByTheHostTheMenuStaysShut) {
     PostMessageW(control, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(20, 20));
     PostMessageW(control, WM_RBUTTONUP, 0, MAKELPARAM(20, 20));
     // The control still paints through the subclass: its picture goes green.
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, 320, 240);
-    HGDIOBJ old = SelectObject(mem, bitmap);
+    const Canvas printed(320, 240);
     EXPECT_TRUE(PumpUntil(
         [&] {
-            SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT);
-            return GetPixel(mem, 160, 120) == RGB(0, 255, 0);
+            SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(printed.dc()), PRF_CLIENT);
+            return printed.pixel(160, 120) == RGB(0, 255, 0);
         },
         10000));
-    SelectObject(mem, old);
-    DeleteObject(bitmap);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
     // Let the posted clicks through the queue before looking.
     PostMessageW(control, WM_NULL, 0, 0);
     PumpUntil([&] { return !GetQueueStatus(QS_POSTMESSAGE); }, 2000);

@@ -9,6 +9,7 @@
 
 #include "flash_control_host.h"
 #include "swf_writer.h"
+#include "test_util.h"
 
 namespace {
 
@@ -16,17 +17,9 @@ namespace {
 COLORREF PrintedPixel(HWND hwnd, int x, int y) {
     RECT rc;
     GetClientRect(hwnd, &rc);
-    HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
-    HGDIOBJ old = SelectObject(mem, bitmap);
-    SendMessageW(hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(mem), PRF_CLIENT);
-    COLORREF c = GetPixel(mem, x, y);
-    SelectObject(mem, old);
-    DeleteObject(bitmap);
-    DeleteDC(mem);
-    ReleaseDC(nullptr, screen);
-    return c;
+    const Canvas printed(rc.right, rc.bottom);
+    SendMessageW(hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(printed.dc()), PRF_CLIENT);
+    return printed.pixel(x, y);
 }
 
 TEST(FlashControlVideo, PaintsTheMovieColourOrTheHostsColour) {
@@ -77,10 +70,10 @@ TEST(FlashControlVideo, PaintsTheMovieColourOrTheHostsColour) {
         EXPECT_TRUE(PumpUntil(
             [&] {
                 UpdateWindow(control);
-                return ScreenPixel(control, 160, 120) == c.expected;
+                return CaptureScreen(control).pixel(160, 120) == c.expected;
             },
             10000))
-            << std::hex << "screen shows 0x" << ScreenPixel(control, 160, 120);
+            << std::hex << "screen shows 0x" << CaptureScreen(control).pixel(160, 120);
         EXPECT_EQ(PrintedPixel(control, 160, 120), c.expected);
     }
 
@@ -94,8 +87,8 @@ TEST(FlashControlVideo, PaintsTheMovieColourOrTheHostsColour) {
     EXPECT_TRUE(PumpUntil(
         [&] {
             UpdateWindow(control);
-            return ScreenPixel(control, 100, 238) == RGB(255, 255, 255) &&
-                   ScreenPixel(control, 220, 238) == RGB(0, 0, 255);
+            const Canvas shot = CaptureScreen(control);
+            return shot.pixel(100, 238) == RGB(255, 255, 255) && shot.pixel(220, 238) == RGB(0, 0, 255);
         },
         10000));
 

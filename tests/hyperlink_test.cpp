@@ -274,7 +274,7 @@ TEST(LoadResourceImageTest, EmptyBrokenAndRealResources) {
         EXPECT_EQ(graphics.DrawImage(image, 0, 0, 316, 155), Gdiplus::Ok);
     }
     int lit = 0;
-    for (unsigned p : canvas.pixels())
+    for (COLORREF p : canvas.pixels())
         lit += p != 0;
     EXPECT_GT(lit, 316 * 155 / 4);
     delete image;

@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include "test_util.h"
+
 namespace {
 
 const UINT kPostedFromCallback = WM_APP + 7;
@@ -40,22 +42,9 @@ std::string MediaPath(const std::wstring& name) {
     return Utf8(MediaDir() + L"\\" + name);
 }
 
-// Pumps the test thread's messages while it waits, so that what callbacks post arrives.
-bool WaitUntil(const std::function<bool()>& done, DWORD timeout_ms = 15000) {
-    ULONGLONG deadline = GetTickCount64() + timeout_ms;
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (done())
-            return true;
-        if (GetTickCount64() >= deadline)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-}
+// How long libvlc may take to start, pause, seek or report through the bridge. The waits pump the test
+// thread's messages, so that what callbacks post arrives.
+constexpr DWORD kVlcWaitMs = 15000;
 
 struct EventRecord {
     libvlc_event_type_t type;
@@ -210,64 +199,27 @@ class VideoWindow {
     HWND child = nullptr;
 };
 
-// What the screen shows of a window's client area, read back from the display (BitBlt from the screen).
-class Screenshot {
-  public:
-    explicit Screenshot(HWND window) {
-        RECT rc;
-        GetClientRect(window, &rc);
-        POINT origin = {0, 0};
-        ClientToScreen(window, &origin);
-        width = rc.right;
-        height = rc.bottom;
-        pixels.assign(static_cast<size_t>(width) * height, 0);
-        HDC screen = GetDC(nullptr);
-        HDC memory = CreateCompatibleDC(screen);
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        void* bits = nullptr;
-        HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
-        GdiFlush();
-        memcpy(pixels.data(), bits, pixels.size() * 4);
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screen);
-    }
-    COLORREF At(int x, int y) const {
-        DWORD p = pixels[static_cast<size_t>(y) * width + x];
-        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-    }
-    bool IsGreen(int x, int y) const {
-        COLORREF c = At(x, y);
-        return GetGValue(c) > 200 && GetRValue(c) < 60 && GetBValue(c) < 60;
-    }
-    bool IsBlack(int x, int y) const {
-        COLORREF c = At(x, y);
-        return GetRValue(c) < 16 && GetGValue(c) < 16 && GetBValue(c) < 16;
-    }
-    // Rows (along column x) that show green.
-    int GreenRows(int x) const {
-        int n = 0;
-        for (int y = 0; y < height; ++y)
-            n += IsGreen(x, y);
-        return n;
-    }
-    int GreenColumns(int y) const {
-        int n = 0;
-        for (int x = 0; x < width; ++x)
-            n += IsGreen(x, y);
-        return n;
-    }
-    int width, height;
-    std::vector<DWORD> pixels;
-};
+// The clip's green and the bars' black as the display shows them (CaptureScreen), with the room a scaled
+// and converted picture needs.
+bool IsGreen(COLORREF c) {
+    return GetGValue(c) > 200 && GetRValue(c) < 60 && GetBValue(c) < 60;
+}
+bool IsBlack(COLORREF c) {
+    return GetRValue(c) < 16 && GetGValue(c) < 16 && GetBValue(c) < 16;
+}
+// Rows (along column x) that show green.
+int GreenRows(const Canvas& shot, int x) {
+    int n = 0;
+    for (int y = 0; y < shot.height(); ++y)
+        n += IsGreen(shot.pixel(x, y));
+    return n;
+}
+int GreenColumns(const Canvas& shot, int y) {
+    int n = 0;
+    for (int x = 0; x < shot.width(); ++x)
+        n += IsGreen(shot.pixel(x, y));
+    return n;
+}
 
 // green.flv playing in the quiet mode into a bound window of the given client size.
 class GreenClipInWindow {
@@ -283,8 +235,9 @@ class GreenClipInWindow {
         RECT client;
         GetClientRect(window.child, &client);
         const int x = client.right / 2, y = client.bottom / 2;
-        if (!WaitUntil([&] { return Screenshot(window.child).IsGreen(x, y); }))
-            return ::testing::AssertionFailure() << "centre shows " << std::hex << Screenshot(window.child).At(x, y);
+        if (!PumpUntil([&] { return IsGreen(CaptureScreen(window.child).pixel(x, y)); }, kVlcWaitMs))
+            return ::testing::AssertionFailure()
+                   << "centre shows " << std::hex << CaptureScreen(window.child).pixel(x, y);
         return ::testing::AssertionSuccess();
     }
     VideoWindow window;
@@ -319,15 +272,15 @@ TEST_P(PlayThrough, RaisesPlayingTimeChangedAndEndReachedOffTheUiThread) {
     vlc.Attach(&recorder);
     ASSERT_EQ(libvlc_media_player_play(vlc.player), 0);
 
-    ASSERT_TRUE(WaitUntil([&] { return recorder.Count(libvlc_MediaPlayerPlaying) > 0; }));
-    ASSERT_TRUE(WaitUntil([&] { return libvlc_media_player_get_length(vlc.player) > 0; }));
+    ASSERT_TRUE(PumpUntil([&] { return recorder.Count(libvlc_MediaPlayerPlaying) > 0; }, kVlcWaitMs));
+    ASSERT_TRUE(PumpUntil([&] { return libvlc_media_player_get_length(vlc.player) > 0; }, kVlcWaitMs));
     libvlc_time_t length = libvlc_media_player_get_length(vlc.player);
     EXPECT_GE(length, 4500);
     EXPECT_LE(length, 5600);
     EXPECT_TRUE(libvlc_media_player_is_playing(vlc.player));
 
-    ASSERT_TRUE(WaitUntil([&] { return recorder.Count(libvlc_MediaPlayerEndReached) > 0; }, 20000));
-    EXPECT_TRUE(WaitUntil([&] { return vlc.State() == libvlc_Ended; }));
+    ASSERT_TRUE(PumpUntil([&] { return recorder.Count(libvlc_MediaPlayerEndReached) > 0; }, 20000));
+    EXPECT_TRUE(PumpUntil([&] { return vlc.State() == libvlc_Ended; }, kVlcWaitMs));
     EXPECT_FALSE(libvlc_media_player_is_playing(vlc.player));
 
     auto events = recorder.Events();
@@ -356,7 +309,7 @@ TEST_P(PlayThrough, RaisesPlayingTimeChangedAndEndReachedOffTheUiThread) {
     // Once the player is released no callback comes any more, so every event recorded has been posted.
     libvlc_media_player_release(vlc.player);
     vlc.player = nullptr;
-    EXPECT_TRUE(WaitUntil([&] { return target.received == recorder.Posted(); }));
+    EXPECT_TRUE(PumpUntil([&] { return target.received == recorder.Posted(); }, kVlcWaitMs));
     EXPECT_EQ(recorder.Posted(), static_cast<int>(recorder.Events().size()));
 }
 
@@ -368,28 +321,28 @@ TEST(LibvlcBridge, PauseSeekAndStopReachTheirStates) {
     ASSERT_TRUE(vlc.Open(MediaPath(L"h264.flv")));
     vlc.Attach(&recorder);
     libvlc_media_player_play(vlc.player);
-    ASSERT_TRUE(WaitUntil([&] { return recorder.Count(libvlc_MediaPlayerTimeChanged) > 0; }));
+    ASSERT_TRUE(PumpUntil([&] { return recorder.Count(libvlc_MediaPlayerTimeChanged) > 0; }, kVlcWaitMs));
 
     libvlc_media_player_set_time(vlc.player, 3500);
-    EXPECT_TRUE(WaitUntil([&] { return libvlc_media_player_get_time(vlc.player) >= 3000; }));
+    EXPECT_TRUE(PumpUntil([&] { return libvlc_media_player_get_time(vlc.player) >= 3000; }, kVlcWaitMs));
 
     libvlc_media_player_pause(vlc.player);
-    EXPECT_TRUE(WaitUntil([&] { return recorder.Count(libvlc_MediaPlayerPaused) == 1; }));
-    EXPECT_TRUE(WaitUntil([&] { return vlc.State() == libvlc_Paused; }));
+    EXPECT_TRUE(PumpUntil([&] { return recorder.Count(libvlc_MediaPlayerPaused) == 1; }, kVlcWaitMs));
+    EXPECT_TRUE(PumpUntil([&] { return vlc.State() == libvlc_Paused; }, kVlcWaitMs));
     EXPECT_FALSE(libvlc_media_player_is_playing(vlc.player));
     libvlc_time_t paused_at = libvlc_media_player_get_time(vlc.player);
 
     libvlc_media_player_set_time(vlc.player, 1000);
-    EXPECT_TRUE(WaitUntil([&] { return libvlc_media_player_get_time(vlc.player) < paused_at - 1000; }));
+    EXPECT_TRUE(PumpUntil([&] { return libvlc_media_player_get_time(vlc.player) < paused_at - 1000; }, kVlcWaitMs));
 
     libvlc_media_player_pause(vlc.player);  // toggles back
-    EXPECT_TRUE(WaitUntil([&] { return vlc.State() == libvlc_Playing; }));
+    EXPECT_TRUE(PumpUntil([&] { return vlc.State() == libvlc_Playing; }, kVlcWaitMs));
     // The state is read at once; the event comes through the bridge's queue a little later.
-    EXPECT_TRUE(WaitUntil([&] { return recorder.Count(libvlc_MediaPlayerPlaying) >= 2; }));
+    EXPECT_TRUE(PumpUntil([&] { return recorder.Count(libvlc_MediaPlayerPlaying) >= 2; }, kVlcWaitMs));
 
     libvlc_media_player_stop(vlc.player);
     EXPECT_EQ(vlc.State(), libvlc_Stopped);
-    EXPECT_TRUE(WaitUntil([&] { return recorder.Count(libvlc_MediaPlayerStopped) == 1; }));
+    EXPECT_TRUE(PumpUntil([&] { return recorder.Count(libvlc_MediaPlayerStopped) == 1; }, kVlcWaitMs));
     EXPECT_FALSE(libvlc_media_player_is_playing(vlc.player));
 }
 
@@ -403,22 +356,22 @@ TEST_P(Audio, VolumeAndMuteRoundTripWhilePlaying) {
     ASSERT_TRUE(vlc.Open(MediaPath(L"audio.flv")));
     vlc.Attach(&recorder);
     libvlc_media_player_play(vlc.player);
-    ASSERT_TRUE(WaitUntil([&] { return recorder.Count(libvlc_MediaPlayerTimeChanged) > 0; }));
+    ASSERT_TRUE(PumpUntil([&] { return recorder.Count(libvlc_MediaPlayerTimeChanged) > 0; }, kVlcWaitMs));
     // libvlc knows its audio output once the first samples are out.
-    ASSERT_TRUE(WaitUntil([&] { return libvlc_audio_get_volume(vlc.player) >= 0; }));
+    ASSERT_TRUE(PumpUntil([&] { return libvlc_audio_get_volume(vlc.player) >= 0; }, kVlcWaitMs));
 
     for (int volume : {37, 100, 0, 150}) {
         EXPECT_EQ(libvlc_audio_set_volume(vlc.player, volume), 0) << volume;
-        EXPECT_TRUE(WaitUntil([&] { return libvlc_audio_get_volume(vlc.player) == volume; }))
+        EXPECT_TRUE(PumpUntil([&] { return libvlc_audio_get_volume(vlc.player) == volume; }, kVlcWaitMs))
             << volume << " read back as " << libvlc_audio_get_volume(vlc.player);
     }
     EXPECT_EQ(libvlc_audio_set_volume(vlc.player, -5), -1);
     EXPECT_EQ(libvlc_audio_get_volume(vlc.player), 150);
 
     libvlc_audio_set_mute(vlc.player, 1);
-    EXPECT_TRUE(WaitUntil([&] { return libvlc_audio_get_mute(vlc.player) == 1; }));
+    EXPECT_TRUE(PumpUntil([&] { return libvlc_audio_get_mute(vlc.player) == 1; }, kVlcWaitMs));
     libvlc_audio_set_mute(vlc.player, 0);
-    EXPECT_TRUE(WaitUntil([&] { return libvlc_audio_get_mute(vlc.player) == 0; }));
+    EXPECT_TRUE(PumpUntil([&] { return libvlc_audio_get_mute(vlc.player) == 0; }, kVlcWaitMs));
     EXPECT_TRUE(libvlc_media_player_is_playing(vlc.player));
 }
 
@@ -433,7 +386,7 @@ TEST(LibvlcBridge, QuietModeStillPlaysInRealTime) {
     vlc.Attach(&recorder);
     ULONGLONG start = GetTickCount64();
     libvlc_media_player_play(vlc.player);
-    ASSERT_TRUE(WaitUntil([&] { return recorder.Count(libvlc_MediaPlayerEndReached) > 0; }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return recorder.Count(libvlc_MediaPlayerEndReached) > 0; }, 20000));
     // Samples that are dropped must not make the clock run ahead: a 5 s clip takes about 5 s.
     EXPECT_GE(GetTickCount64() - start, 4000u);
 }
@@ -449,9 +402,10 @@ TEST(LibvlcBridge, VideoTrackCountTellsAudioOnlyFromVideo) {
         ASSERT_TRUE(vlc.Open(MediaPath(c.file)));
         vlc.Attach(&recorder);
         libvlc_media_player_play(vlc.player);
-        ASSERT_TRUE(WaitUntil([&] { return recorder.Count(libvlc_MediaPlayerTimeChanged) >= 3; })) << c.file;
+        ASSERT_TRUE(PumpUntil([&] { return recorder.Count(libvlc_MediaPlayerTimeChanged) >= 3; }, kVlcWaitMs))
+            << c.file;
         if (c.video)
-            EXPECT_TRUE(WaitUntil([&] { return libvlc_video_get_track_count(vlc.player) > 0; })) << c.file;
+            EXPECT_TRUE(PumpUntil([&] { return libvlc_video_get_track_count(vlc.player) > 0; }, kVlcWaitMs)) << c.file;
         else
             EXPECT_EQ(libvlc_video_get_track_count(vlc.player), 0) << c.file;
     }
@@ -470,7 +424,7 @@ TEST(LibvlcBridge, WindowsPathsReachTheFile) {
         ASSERT_TRUE(vlc.Open(path)) << path;
         vlc.Attach(&recorder);
         libvlc_media_player_play(vlc.player);
-        EXPECT_TRUE(WaitUntil([&] { return recorder.Count(libvlc_MediaPlayerTimeChanged) >= 2; })) << path;
+        EXPECT_TRUE(PumpUntil([&] { return recorder.Count(libvlc_MediaPlayerTimeChanged) >= 2; }, kVlcWaitMs)) << path;
         EXPECT_GT(libvlc_media_player_get_length(vlc.player), 4000) << path;
         EXPECT_NE(vlc.State(), libvlc_Error) << path;
     }
@@ -490,7 +444,7 @@ TEST(LibvlcBridge, BadFilesEndInErrorOrEnded) {
         ASSERT_TRUE(vlc.Open(path)) << path;
         vlc.Attach(&recorder);
         libvlc_media_player_play(vlc.player);
-        EXPECT_TRUE(WaitUntil(
+        EXPECT_TRUE(PumpUntil(
             [&] {
                 libvlc_state_t s = vlc.State();
                 return s == libvlc_Error || s == libvlc_Ended;
@@ -526,7 +480,7 @@ TEST(LibvlcBridge, DetachStopsDeliveryEvenFromInsideACallback) {
     ASSERT_EQ(libvlc_event_attach(self.events, libvlc_MediaPlayerTimeChanged, &Recorder::Callback, &witness), 0);
 
     libvlc_media_player_play(vlc.player);
-    ASSERT_TRUE(WaitUntil([&] { return witness.Count(libvlc_MediaPlayerTimeChanged) >= 10; }));
+    ASSERT_TRUE(PumpUntil([&] { return witness.Count(libvlc_MediaPlayerTimeChanged) >= 10; }, kVlcWaitMs));
     EXPECT_EQ(self.calls, 1);
     EXPECT_TRUE(never.Events().empty());
 }
@@ -576,7 +530,7 @@ TEST(LibvlcBridge, ADetachWaitingForItsCallbackKeepsWhatAnotherThreadChanged) {
             ASSERT_EQ(libvlc_event_attach(events, changed, &Recorder::Callback, &second), 0);
         }
         ASSERT_TRUE(vlc.Open(MediaPath(L"h264.flv")));
-        ASSERT_TRUE(WaitUntil([&] { return first.Held(); }));
+        ASSERT_TRUE(PumpUntil([&] { return first.Held(); }, kVlcWaitMs));
 
         std::atomic<bool> detaching{false};
         std::atomic<bool> detached{false};
@@ -604,7 +558,7 @@ TEST(LibvlcBridge, ADetachWaitingForItsCallbackKeepsWhatAnotherThreadChanged) {
         Recorder witness;
         ASSERT_EQ(libvlc_event_attach(events, changed, &Recorder::Callback, &witness), 0);
         ASSERT_TRUE(vlc.Open(MediaPath(L"h263.flv")));
-        ASSERT_TRUE(WaitUntil([&] { return witness.Count(changed) == 1; }));
+        ASSERT_TRUE(PumpUntil([&] { return witness.Count(changed) == 1; }, kVlcWaitMs));
         EXPECT_EQ(first.calls, 1);
         EXPECT_EQ(second.Count(changed), 0) << "a call after the record's detach returned";
         libvlc_event_detach(events, changed, &Recorder::Callback, &witness);
@@ -631,15 +585,15 @@ TEST(LibvlcBridge, TheRaisingThreadWaitsUntilTheCallbackReturns) {
     libvlc_event_manager_t* events = libvlc_media_player_event_manager(vlc.player);
     ASSERT_EQ(libvlc_event_attach(events, libvlc_MediaPlayerTimeChanged, &Holder::Callback, &holder), 0);
     libvlc_media_player_play(vlc.player);
-    ASSERT_TRUE(WaitUntil([&] { return WaitForSingleObject(holder.held, 0) == WAIT_OBJECT_0; }));
+    ASSERT_TRUE(PumpUntil([&] { return WaitForSingleObject(holder.held, 0) == WAIT_OBJECT_0; }, kVlcWaitMs));
 
     libvlc_time_t held_at = libvlc_media_player_get_time(vlc.player);
     auto moved = [&] { return libvlc_media_player_get_time(vlc.player) > held_at + 500; };
-    EXPECT_FALSE(WaitUntil(moved, 1500)) << "the playback went on while the callback held the raising thread";
+    EXPECT_FALSE(PumpUntil(moved, 1500)) << "the playback went on while the callback held the raising thread";
     EXPECT_EQ(holder.calls, 1);
     SetEvent(holder.release);
-    EXPECT_TRUE(WaitUntil(moved));
-    EXPECT_TRUE(WaitUntil([&] { return holder.calls > 3; }));
+    EXPECT_TRUE(PumpUntil(moved, kVlcWaitMs));
+    EXPECT_TRUE(PumpUntil([&] { return holder.calls > 3; }, kVlcWaitMs));
     libvlc_media_player_stop(vlc.player);
 }
 
@@ -668,7 +622,7 @@ TEST(LibvlcBridge, EventsOfTheProgramsOwnCallsRunOnItsThreadBeforeTheCallReturns
     EXPECT_TRUE(raisedHere(from, libvlc_MediaPlayerMediaChanged)) << "set_media";
 
     libvlc_media_player_play(vlc.player);
-    ASSERT_TRUE(WaitUntil([&] { return recorder.Count(libvlc_MediaPlayerTimeChanged) > 0; }));
+    ASSERT_TRUE(PumpUntil([&] { return recorder.Count(libvlc_MediaPlayerTimeChanged) > 0; }, kVlcWaitMs));
     for (const EventRecord& e : recorder.Events()) {
         if (e.type == libvlc_MediaPlayerPlaying) {
             EXPECT_NE(e.thread, GetCurrentThreadId()) << "Playing comes from the input thread";
@@ -732,7 +686,7 @@ TEST(LibvlcBridge, ACallbackInsideTheProgramsCallMayCallItsPlayerAgain) {
         if (c > 0) {
             ASSERT_TRUE(vlc.Open(MediaPath(L"long.flv")));
             libvlc_media_player_play(vlc.player);
-            ASSERT_TRUE(WaitUntil([&] { return vlc.State() == libvlc_Playing; }));
+            ASSERT_TRUE(PumpUntil([&] { return vlc.State() == libvlc_Playing; }, kVlcWaitMs));
         }
         ASSERT_EQ(libvlc_event_attach(events, cases[c].event, &Reentry::Callback, &reentry), 0);
         ASSERT_EQ(libvlc_event_attach(events, libvlc_MediaPlayerStopped, &Recorder::Callback, &recorder), 0);
@@ -745,7 +699,7 @@ TEST(LibvlcBridge, ACallbackInsideTheProgramsCallMayCallItsPlayerAgain) {
                 libvlc_media_player_stop(vlc.player);
             done = true;
         });
-        if (!WaitUntil([&] { return done.load(); }, 20000)) {
+        if (!PumpUntil([&] { return done.load(); }, 20000)) {
             fprintf(stderr, "libvlc_bridge_test: FAILED: %s: the call hung; the process is ended\n", cases[c].name);
             fflush(stderr);
             TerminateProcess(GetCurrentProcess(), 1);
@@ -759,8 +713,8 @@ TEST(LibvlcBridge, ACallbackInsideTheProgramsCallMayCallItsPlayerAgain) {
             EXPECT_EQ(answers, (std::vector<libvlc_time_t>{-1, -1, -1}));
             EXPECT_EQ(vlc.State(), libvlc_Stopped);
         } else {
-            EXPECT_TRUE(WaitUntil([&] { return vlc.State() == libvlc_Playing; }));
-            EXPECT_TRUE(WaitUntil([&] { return libvlc_media_player_get_length(vlc.player) > 4000; }));
+            EXPECT_TRUE(PumpUntil([&] { return vlc.State() == libvlc_Playing; }, kVlcWaitMs));
+            EXPECT_TRUE(PumpUntil([&] { return libvlc_media_player_get_length(vlc.player) > 4000; }, kVlcWaitMs));
             EXPECT_LT(libvlc_media_player_get_length(vlc.player), 6000) << "the new file (5 s) plays";
         }
         libvlc_media_player_stop(vlc.player);
@@ -801,13 +755,13 @@ TEST(LibvlcBridge, ReleasingPlayingPlayersFiftyTimes) {
         libvlc_media_player_play(player);
         // Vary the moment: from right after play to well into the playback.
         int wanted = static_cast<int>(i % 5);
-        WaitUntil([&] { return tokens[i].events >= wanted; }, 5000);
+        PumpUntil([&] { return tokens[i].events >= wanted; }, 5000);
         raised += tokens[i].events > 0;
         libvlc_media_player_release(player);
         tokens[i].released = true;
     }
     // Anything still on its way would arrive now.
-    WaitUntil([] { return false; }, 300);
+    PumpUntil([] { return false; }, 300);
     for (size_t i = 0; i < tokens.size(); ++i)
         EXPECT_EQ(tokens[i].after_release, 0) << i;
     EXPECT_GE(raised, 40);
@@ -824,32 +778,33 @@ TEST(LibvlcBridge, BoundWindowShowsThePictureWithBlackBars) {
     Vlc& vlc = clip.vlc;
 
     // 320x180 fitted into 480x360: 480x270, bars of 45 rows above and below.
-    Screenshot shot(window.child);
-    EXPECT_NEAR(shot.GreenRows(240), 270, 1);
-    EXPECT_EQ(shot.GreenColumns(180), 480);
+    const Canvas shot = CaptureScreen(window.child);
+    EXPECT_NEAR(GreenRows(shot, 240), 270, 1);
+    EXPECT_EQ(GreenColumns(shot, 180), 480);
     for (int x : {2, 240, 477}) {
-        EXPECT_TRUE(shot.IsBlack(x, 10)) << x << ": " << std::hex << shot.At(x, 10);
-        EXPECT_TRUE(shot.IsBlack(x, 350)) << x << ": " << std::hex << shot.At(x, 350);
+        EXPECT_TRUE(IsBlack(shot.pixel(x, 10))) << x << ": " << std::hex << shot.pixel(x, 10);
+        EXPECT_TRUE(IsBlack(shot.pixel(x, 350))) << x << ": " << std::hex << shot.pixel(x, 350);
     }
 
     libvlc_media_player_pause(vlc.player);
-    ASSERT_TRUE(WaitUntil([&] { return vlc.State() == libvlc_Paused; }));
+    ASSERT_TRUE(PumpUntil([&] { return vlc.State() == libvlc_Paused; }, kVlcWaitMs));
     // The window paints itself white; the bridge must bring the paused frame back.
     InvalidateRect(window.child, nullptr, TRUE);
     UpdateWindow(window.child);
-    EXPECT_TRUE(WaitUntil([&] { return Screenshot(window.child).IsGreen(240, 180); }, 5000));
+    EXPECT_TRUE(PumpUntil([&] { return IsGreen(CaptureScreen(window.child).pixel(240, 180)); }, 5000));
 
     // Now 640x240: the picture is as high as the window, with bars left and right.
     window.Resize(640, 240);
-    EXPECT_TRUE(WaitUntil(
+    EXPECT_TRUE(PumpUntil(
         [&] {
-            Screenshot s(window.child);
-            return s.width == 640 && s.IsGreen(320, 120) && s.IsBlack(20, 120) && s.IsBlack(620, 120);
+            const Canvas s = CaptureScreen(window.child);
+            return s.width() == 640 && IsGreen(s.pixel(320, 120)) && IsBlack(s.pixel(20, 120)) &&
+                   IsBlack(s.pixel(620, 120));
         },
         5000));
-    Screenshot wide(window.child);
-    EXPECT_NEAR(wide.GreenColumns(120), 427, 1);
-    EXPECT_EQ(wide.GreenRows(320), 240);
+    const Canvas wide = CaptureScreen(window.child);
+    EXPECT_NEAR(GreenColumns(wide, 120), 427, 1);
+    EXPECT_EQ(GreenRows(wide, 320), 240);
 }
 
 // When playback stops, the picture goes with the video output (on Windows libvlc's own picture window
@@ -863,16 +818,16 @@ TEST(LibvlcBridge, TheBoundWindowShowsItsOwnBackgroundOnceStopped) {
         VideoWindow& window = clip.window;
         Vlc& vlc = clip.vlc;
         if (ended) {
-            ASSERT_TRUE(WaitUntil([&] { return vlc.State() == libvlc_Ended; }, 20000));
+            ASSERT_TRUE(PumpUntil([&] { return vlc.State() == libvlc_Ended; }, 20000));
         }
         libvlc_media_player_stop(vlc.player);
-        EXPECT_TRUE(WaitUntil(
+        EXPECT_TRUE(PumpUntil(
             [&] {
-                Screenshot shot(window.child);
-                return shot.At(160, 90) == RGB(255, 255, 255) && shot.At(2, 2) == RGB(255, 255, 255);
+                const Canvas shot = CaptureScreen(window.child);
+                return shot.pixel(160, 90) == RGB(255, 255, 255) && shot.pixel(2, 2) == RGB(255, 255, 255);
             },
             5000))
-            << "the window shows " << std::hex << Screenshot(window.child).At(160, 90);
+            << "the window shows " << std::hex << CaptureScreen(window.child).pixel(160, 90);
     }
 }
 
@@ -885,19 +840,21 @@ TEST(LibvlcBridge, DestroyingTheBoundWindowWhilePlayingIsHarmless) {
     vlc.Attach(&recorder);
     libvlc_media_player_set_hwnd(vlc.player, window.child);
     libvlc_media_player_play(vlc.player);
-    ASSERT_TRUE(WaitUntil([&] { return recorder.Count(libvlc_MediaPlayerTimeChanged) >= 3; }));
+    ASSERT_TRUE(PumpUntil([&] { return recorder.Count(libvlc_MediaPlayerTimeChanged) >= 3; }, kVlcWaitMs));
     DestroyWindow(window.frame);
     libvlc_time_t then = libvlc_media_player_get_time(vlc.player);
-    EXPECT_TRUE(WaitUntil([&] { return libvlc_media_player_get_time(vlc.player) > then + 1000; }));
+    EXPECT_TRUE(PumpUntil([&] { return libvlc_media_player_get_time(vlc.player) > then + 1000; }, kVlcWaitMs));
     EXPECT_EQ(vlc.State(), libvlc_Playing);
 
     // Binding a new window afterwards works again.
     VideoWindow second(320, 240);
     libvlc_media_player_set_hwnd(vlc.player, second.child);
-    EXPECT_TRUE(WaitUntil([&] {
-        return !Screenshot(second.child).IsBlack(160, 120) &&
-               Screenshot(second.child).At(160, 120) != RGB(255, 255, 255);
-    }));
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+            const COLORREF shown = CaptureScreen(second.child).pixel(160, 120);
+            return !IsBlack(shown) && shown != RGB(255, 255, 255);
+        },
+        kVlcWaitMs));
     libvlc_media_player_stop(vlc.player);
 }
 

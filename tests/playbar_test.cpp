@@ -15,6 +15,7 @@
 #include "PlayBar.h"
 #include "PlayLogic.h"
 #include "resource.h"
+#include "test_util.h"
 
 namespace {
 
@@ -63,45 +64,14 @@ class FakeEngine : public MediaPlayer {
     std::vector<MediaTime> seeks;
 };
 
-// A 32-bit DIB in a memory DC, read back as 0xRRGGBB.
-class Canvas {
-  public:
-    Canvas(int width, int height) : width_(width), height_(height) {
-        dc_ = CreateCompatibleDC(nullptr);
-        bitmap_ = CreateDib32(width, height, &bits_);
-        old_ = SelectObject(dc_, bitmap_);
-    }
-    ~Canvas() {
-        SelectObject(dc_, old_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
-    }
-    HDC dc() const { return dc_; }
-    void fill(COLORREF color) {
-        HBRUSH brush = CreateSolidBrush(color);
-        RECT all = {0, 0, width_, height_};
-        FillRect(dc_, &all, brush);
-        DeleteObject(brush);
-    }
-    DWORD at(int x, int y) const {
-        GdiFlush();
-        return static_cast<const DWORD*>(bits_)[(height_ - 1 - y) * width_ + x] & 0xFFFFFF;
-    }
-
-  private:
-    int width_, height_;
-    HDC dc_;
-    HBITMAP bitmap_;
-    HGDIOBJ old_;
-    void* bits_ = nullptr;
-};
-
-DWORD BufferPixel(const BackBuffer& buffer, int x, int y) {
+// A pixel of one of the bar's own buffers (bottom-up DIB sections), as a COLORREF like Canvas::pixel.
+COLORREF BufferPixel(const BackBuffer& buffer, int x, int y) {
     GdiFlush();
     DIBSECTION section = {};
     GetObjectW(buffer.bitmap, sizeof(section), &section);
     const DWORD* bits = static_cast<const DWORD*>(section.dsBm.bmBits);
-    return bits[(buffer.height - 1 - y) * buffer.width + x] & 0xFFFFFF;
+    const DWORD p = bits[(buffer.height - 1 - y) * buffer.width + x];
+    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
 }
 
 LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -410,12 +380,12 @@ TEST_F(PlayBarTest, PressedButtonIsDrawnOnePixelRightAndDown) {
     int differences = 0;
     for (int y = 6; y < h - 7; ++y)
         for (int x = 6; x < w - 7; ++x) {
-            ASSERT_EQ(pressed.at(x + 1, y + 1), normal.at(x, y)) << x << "," << y;
-            differences += pressed.at(x, y) != normal.at(x, y);
+            ASSERT_EQ(pressed.pixel(x + 1, y + 1), normal.pixel(x, y)) << x << "," << y;
+            differences += pressed.pixel(x, y) != normal.pixel(x, y);
         }
     EXPECT_GT(differences, 0);
     // The corner outside the plate shows the bar background under the button, not black.
-    EXPECT_EQ(normal.at(0, 0), BufferPixel(bar_->background, r.left, r.top));
+    EXPECT_EQ(normal.pixel(0, 0), BufferPixel(bar_->background, r.left, r.top));
 }
 
 TEST(PlayBarFormat, PlayTimes) {
@@ -499,7 +469,7 @@ TEST_F(PlayBarTest, PaintShowsTheTiledBackgroundAtEveryWidth) {
             if ((x >= time.left && x < time.right) || (x >= volume.left && x < volume.right))
                 continue;
             for (int y = 0; y < 36; ++y)
-                wrong += screen.at(x, y) != reference.at(x, y);
+                wrong += screen.pixel(x, y) != reference.pixel(x, y);
         }
         EXPECT_EQ(wrong, 0);
         bar_->barImage = skin;
@@ -513,7 +483,7 @@ TEST(PlayBarDraw, TilesSideBySideAndSqueezesTheLastCopy) {
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 4; ++x)
             tile.SetPixel(x, y, x < 2 ? Gdiplus::Color(255, 255, 0, 0) : Gdiplus::Color(255, 0, 0, 255));
-    const DWORD red = 0xFF0000, blue = 0x0000FF;
+    const COLORREF red = RGB(255, 0, 0), blue = RGB(0, 0, 255);
     struct Case {
         int width;
         const char* pattern;  // r, b, * for either, . for untouched black
@@ -531,13 +501,13 @@ TEST(PlayBarDraw, TilesSideBySideAndSqueezesTheLastCopy) {
             DrawTiled(canvas.dc(), &tile, 0, 0, c.width, opaque);
             DrawTiled(drawn.dc(), &tile, 0, 0, c.width);
             for (int x = 0; x < 16; ++x) {
-                EXPECT_EQ(canvas.at(x, 0), drawn.at(x, 0)) << "x " << x;
+                EXPECT_EQ(canvas.pixel(x, 0), drawn.pixel(x, 0)) << "x " << x;
                 if (c.pattern[x] == '*') {
-                    EXPECT_TRUE(canvas.at(x, 0) == red || canvas.at(x, 0) == blue) << "x " << x;
+                    EXPECT_TRUE(canvas.pixel(x, 0) == red || canvas.pixel(x, 0) == blue) << "x " << x;
                     continue;
                 }
-                DWORD want = c.pattern[x] == 'r' ? red : c.pattern[x] == 'b' ? blue : 0;
-                EXPECT_EQ(canvas.at(x, 0), want) << "x " << x;
+                COLORREF want = c.pattern[x] == 'r' ? red : c.pattern[x] == 'b' ? blue : 0;
+                EXPECT_EQ(canvas.pixel(x, 0), want) << "x " << x;
             }
         }
     }
@@ -546,7 +516,7 @@ TEST(PlayBarDraw, TilesSideBySideAndSqueezesTheLastCopy) {
     Canvas canvas(16, 2);
     DrawTiled(canvas.dc(), &empty, 0, 0, 10);
     DrawTiled(canvas.dc(), nullptr, 0, 0, 10);
-    EXPECT_EQ(canvas.at(0, 0), 0u);
+    EXPECT_EQ(canvas.pixel(0, 0), 0u);
 }
 
 // The columns of ink that a text leaves on a plain canvas: the first and the last, and the extent's width.
@@ -567,7 +537,7 @@ InkSpan InkOfText(HFONT font, const wchar_t* text) {
     span.advance = extent.cx;
     for (int x = 0; x < 400; ++x)
         for (int y = 0; y < 40; ++y)
-            if (plain.at(x, y) != 0xFFFFFF) {
+            if (plain.pixel(x, y) != RGB(255, 255, 255)) {
                 if (span.first < 0)
                     span.first = x - 10;
                 span.last = x - 10;
@@ -601,7 +571,7 @@ int WrongTimeColumnPixels(PlayBar* bar, int fill, const wchar_t* text) {
     int wrong = 0;
     for (int y = 0; y < height; ++y)
         for (int x = column.left; x < column.right; ++x)
-            wrong += BufferPixel(bar->composite, x, y) != expected.at(x, y);
+            wrong += BufferPixel(bar->composite, x, y) != expected.pixel(x, y);
     return wrong;
 }
 
@@ -638,7 +608,7 @@ TEST_F(PlayBarTest, TimeBarShowsPlayedPartKnobAndText) {
         int text = 0;
         for (int y = 0; y < bar.top; ++y)
             for (int x = bar.left; x < bar.right; ++x)
-                text += BufferPixel(bar_->composite, x, y) == 0x202020;
+                text += BufferPixel(bar_->composite, x, y) == RGB(32, 32, 32);
         EXPECT_GT(text, 0);
     }
 }
@@ -652,7 +622,7 @@ TEST_F(PlayBarTest, TimeColumnIsRedrawnWhenAPixelOfItChanges) {
     const POINT mark = {column.left + 300, column.top + 1};
     auto drawn = [&] {
         GdiFlush();
-        return BufferPixel(bar_->composite, mark.x, mark.y) != 0x00FF00;
+        return BufferPixel(bar_->composite, mark.x, mark.y) != RGB(0, 255, 0);
     };
     struct Step {
         MediaTime time, duration;
@@ -743,7 +713,7 @@ TEST_F(PlayBarTest, VolumeKnobFollowsVolumeAndMute) {
         int wrong = 0;
         for (int y = 0; y < 36; ++y)
             for (int x = bar.left; x < bar.right; ++x)
-                wrong += BufferPixel(bar_->composite, x, y) != expected.at(x, y);
+                wrong += BufferPixel(bar_->composite, x, y) != expected.pixel(x, y);
         EXPECT_EQ(wrong, 0) << c.volume << (c.muted ? " muted" : "");
     }
 }
@@ -752,15 +722,15 @@ TEST_F(PlayBarTest, PresentCopiesOnlyTheTwoSliderColumns) {
     useEngine(kStatePlaying)->duration = 60000;
     bar_->updateTime();
     Canvas screen(800, 36);
-    const DWORD marker = 0x00FF00;
+    const COLORREF marker = RGB(0, 255, 0);
     screen.fill(RGB(0, 255, 0));
     bar_->present(screen.dc());
     RECT time = ControlRect(bar_, IDC_TIME_BAR), volume = ControlRect(bar_, IDC_VOLUME_BAR);
     for (int x = 0; x < 800; ++x) {
         bool column = (x >= time.left && x < time.right) || (x >= volume.left && x < volume.right);
         for (int y : {0, 20, 35}) {
-            DWORD want = column ? BufferPixel(bar_->composite, x, y) : marker;
-            ASSERT_EQ(screen.at(x, y), want) << x << "," << y;
+            COLORREF want = column ? BufferPixel(bar_->composite, x, y) : marker;
+            ASSERT_EQ(screen.pixel(x, y), want) << x << "," << y;
         }
     }
 }
@@ -911,12 +881,7 @@ TEST_F(PlayBarTest, OtherThreadsNeverWaitForTheBusyUserInterfaceThread) {
     // The buttons change only once the user-interface thread handles the posted request.
     HWND pause = GetDlgItem(bar_->window, IDC_PAUSE);
     EXPECT_FALSE(GetWindowLongW(pause, GWL_STYLE) & WS_VISIBLE);
-    DWORD deadline = GetTickCount() + 10000;
-    while (!(GetWindowLongW(pause, GWL_STYLE) & WS_VISIBLE) && GetTickCount() < deadline) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
-        drain();
-    }
-    EXPECT_TRUE(GetWindowLongW(pause, GWL_STYLE) & WS_VISIBLE);
+    EXPECT_TRUE(PumpUntil([&] { return (GetWindowLongW(pause, GWL_STYLE) & WS_VISIBLE) != 0; }, 10000));
     EXPECT_FALSE(GetWindowLongW(GetDlgItem(bar_->window, IDC_OPEN), GWL_STYLE) & WS_VISIBLE);
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(bar_->window, IDC_NEXT)));
 }
@@ -943,7 +908,7 @@ TEST_F(PlayBarTest, WholeTimeTextShowsRightAlignedInsideTheTimeBarAtEveryWidth) 
         int first = -1, last = -1;
         for (int x = 0; x < width; ++x)
             for (int y = 0; y < strip; ++y)
-                if (screen.at(x, y) != background.at(x, y)) {
+                if (screen.pixel(x, y) != background.pixel(x, y)) {
                     if (first < 0)
                         first = x;
                     last = x;

@@ -70,7 +70,7 @@ class PlayWndTest : public ::testing::Test {
 };
 
 // What a black area with the logo drawn at (x, y) looks like, drawn the same way GDI+ would.
-std::vector<unsigned> BlackWithLogoAt(Gdiplus::Image* logo, int width, int height, int x, int y) {
+std::vector<COLORREF> BlackWithLogoAt(Gdiplus::Image* logo, int width, int height, int x, int y) {
     Canvas expected(width, height, RGB(0, 0, 0));
     {
         Gdiplus::Graphics graphics(expected.dc());
@@ -88,7 +88,7 @@ TEST_F(PlayWndTest, IdleHostIsBlackWithTheLogoCentred) {
     } cases[] = {{480, 300, 82, 72}, {481, 301, 82, 73}, {300, 100, -8, -27}};
     for (const Case& c : cases) {
         resizeHost(c.width, c.height);
-        Canvas canvas(c.width, c.height);
+        Canvas canvas(c.width, c.height, kUnpainted);
         area->paint(canvas.dc(), false);
         EXPECT_EQ(canvas.pixels(), BlackWithLogoAt(area->logo, c.width, c.height, c.x, c.y))
             << c.width << " x " << c.height;
@@ -96,7 +96,7 @@ TEST_F(PlayWndTest, IdleHostIsBlackWithTheLogoCentred) {
     }
     // The logo really is there: its plate's centre is not black.
     resizeHost(480, 300);
-    Canvas canvas(480, 300);
+    Canvas canvas(480, 300, kUnpainted);
     area->paint(canvas.dc(), false);
     EXPECT_NE(canvas.pixel(82 + 158, 72 + 77), 0u);
     EXPECT_EQ(canvas.pixel(81, 72 + 77), 0u);
@@ -126,8 +126,8 @@ TEST_F(PlayWndTest, ASizeChangeRepaintsTheWholeArea) {
 
 TEST_F(PlayWndTest, LogoGivesWayToAShownVideoWhilePlayingOrPaused) {
     ASSERT_TRUE(area->open(kPlayerVlc, AppGlobals.instance));
-    const std::vector<unsigned> logoShown = BlackWithLogoAt(area->logo, 480, 300, 82, 72);
-    const std::vector<unsigned> black(480 * 300, 0u);
+    const std::vector<COLORREF> logoShown = BlackWithLogoAt(area->logo, 480, 300, 82, 72);
+    const std::vector<COLORREF> black(480 * 300, RGB(0, 0, 0));
     struct Case {
         PlayerState state;
         bool videoShown;
@@ -140,7 +140,7 @@ TEST_F(PlayWndTest, LogoGivesWayToAShownVideoWhilePlayingOrPaused) {
     for (const Case& c : cases) {
         setPlayer(kPlayerVlc, c.state, c.state == kStatePlaying);
         ShowWindow(area->videoWindow, c.videoShown ? SW_SHOW : SW_HIDE);
-        Canvas canvas(480, 300);
+        Canvas canvas(480, 300, kUnpainted);
         area->paint(canvas.dc(), c.surface);
         EXPECT_EQ(canvas.pixels(), c.logo ? logoShown : black)
             << "state " << c.state << " shown " << c.videoShown << " surface " << c.surface;
@@ -506,12 +506,7 @@ TEST_F(PlayWndTest, ShowVideoWindowFromAnotherThreadDoesNotWaitForThisOne) {
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
     EXPECT_EQ(waited, WAIT_OBJECT_0);
-    const DWORD deadline = GetTickCount() + 5000;
-    while (!IsWindowVisible(area->videoWindow) && GetTickCount() < deadline) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-        PumpMessages();
-    }
-    EXPECT_TRUE(IsWindowVisible(area->videoWindow));
+    EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(area->videoWindow) != FALSE; }, 5000));
     area->showVideoWindow(false);
     PumpMessages();
     EXPECT_FALSE(IsWindowVisible(area->videoWindow));

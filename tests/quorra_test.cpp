@@ -14,6 +14,7 @@
 
 #include "quorra.h"
 #include "quorra_mixer.h"
+#include "test_util.h"
 
 namespace {
 
@@ -49,35 +50,13 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-void Pump() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
-// Pumps the thread's messages until done() holds or the deadline passes.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        Pump();
-        if (done()) {
-            return true;
-        }
-        const ULONGLONG now = GetTickCount64();
-        if (now >= deadline) {
-            return false;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 50)),
-                                  QS_ALLINPUT);
-    }
-}
+// How long the library's dialog and the control may take to follow a message posted to them.
+constexpr DWORD kControlWaitMs = 5000;
 
 void Flush(HWND host) {
     g_flushed = false;
     PostMessageW(host, kFlushMessage, kFlushRounds, 0);
-    ASSERT_TRUE(PumpUntil([] { return g_flushed; }));
+    ASSERT_TRUE(PumpUntil([] { return g_flushed; }, kControlWaitMs));
 }
 
 std::vector<HostMessage> ReceivedOf(UINT message) {
@@ -199,39 +178,6 @@ class FaultScope {
 
 }  // namespace standin
 
-// The control's picture as WM_PRINTCLIENT renders it into a bitmap of the given size, first filled with
-// a colour the control never paints, so whatever it leaves out shows.
-constexpr COLORREF kUnpainted = RGB(255, 0, 255);
-
-class Printed {
-  public:
-    Printed(HWND control, int width, int height) {
-        HDC screen = GetDC(nullptr);
-        dc_ = CreateCompatibleDC(screen);
-        bitmap_ = CreateCompatibleBitmap(screen, width, height);
-        ReleaseDC(nullptr, screen);
-        old_ = SelectObject(dc_, bitmap_);
-        HBRUSH marker = CreateSolidBrush(kUnpainted);
-        RECT all = {0, 0, width, height};
-        FillRect(dc_, &all, marker);
-        DeleteObject(marker);
-        SendMessageW(control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc_), PRF_CLIENT);
-    }
-    ~Printed() {
-        SelectObject(dc_, old_);
-        DeleteObject(bitmap_);
-        DeleteDC(dc_);
-    }
-    Printed(const Printed&) = delete;
-    Printed& operator=(const Printed&) = delete;
-    COLORREF At(int x, int y) const { return GetPixel(dc_, x, y); }
-
-  private:
-    HDC dc_;
-    HBITMAP bitmap_;
-    HGDIOBJ old_;
-};
-
 RECT PlaceIn(HWND child, HWND parent) {
     RECT rc = {};
     GetWindowRect(child, &rc);
@@ -263,7 +209,7 @@ class QuorraTest : public ::testing::Test {
         for (const std::wstring& path : files_) {
             DeleteFileW(path.c_str());
         }
-        Pump();
+        PumpMessages();
     }
 
     HWND Create() {
@@ -385,19 +331,10 @@ TEST_F(QuorraTest, CreateShowsABlackChildDialogFromTheLibraryTemplate) {
     EXPECT_EQ(FlashWindowOf(instance), nullptr) << "no control before a movie is opened";
 
     // The background is black wherever no movie is drawn.
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bmp = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
-    ReleaseDC(nullptr, screen);
-    HGDIOBJ old = SelectObject(dc, bmp);
-    RECT all = {0, 0, rc.right, rc.bottom};
-    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    EXPECT_NE(SendMessageW(instance, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0), 0);
-    EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0, 0, 0));
-    EXPECT_EQ(GetPixel(dc, rc.right - 1, rc.bottom - 1), RGB(0, 0, 0));
-    SelectObject(dc, old);
-    DeleteObject(bmp);
-    DeleteDC(dc);
+    const Canvas erased(rc.right, rc.bottom, RGB(255, 255, 255));
+    EXPECT_NE(SendMessageW(instance, WM_ERASEBKGND, reinterpret_cast<WPARAM>(erased.dc()), 0), 0);
+    EXPECT_EQ(erased.pixel(0, 0), RGB(0, 0, 0));
+    EXPECT_EQ(erased.pixel(rc.right - 1, rc.bottom - 1), RGB(0, 0, 0));
 }
 
 TEST_F(QuorraTest, TheDialogsOwnMouseAndMenuRequestsReachTheHost) {
@@ -439,11 +376,13 @@ TEST_F(QuorraControlTest, OpenPutsTheMovieAndShowsTheControlOverTheDialog) {
     // The posted WM_SIZE gives the control the dialog's client area.
     RECT dialogRc = {};
     GetClientRect(instance, &dialogRc);
-    ASSERT_TRUE(PumpUntil([&] {
-        RECT rc = {};
-        GetClientRect(flash, &rc);
-        return rc.right == dialogRc.right && rc.bottom == dialogRc.bottom;
-    }));
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            RECT rc = {};
+            GetClientRect(flash, &rc);
+            return rc.right == dialogRc.right && rc.bottom == dialogRc.bottom;
+        },
+        kControlWaitMs));
     EXPECT_EQ(quorra_getLength(instance), 50);
 }
 
@@ -584,7 +523,7 @@ TEST_F(QuorraControlTest, AZeroSizedDialogPostsNoResizeAndTheControlFillsItOnceS
     HWND instance = Create();
     ASSERT_NE(instance, nullptr);
     MoveWindow(instance, 0, 0, 0, 0, FALSE);
-    Pump();
+    PumpMessages();
     ASSERT_EQ(quorra_open(instance, Movie(L"movie.swf", 10).c_str()), TRUE);
     MSG msg;
     EXPECT_FALSE(PeekMessageW(&msg, instance, WM_SIZE, WM_SIZE, PM_NOREMOVE)) << "WM_SIZE posted for a 0-size dialog";
@@ -594,11 +533,13 @@ TEST_F(QuorraControlTest, AZeroSizedDialogPostsNoResizeAndTheControlFillsItOnceS
     MoveWindow(instance, 0, 0, 300, 200, TRUE);
     RECT dialogRc = {};
     GetClientRect(instance, &dialogRc);
-    ASSERT_TRUE(PumpUntil([&] {
-        RECT rc = {};
-        GetClientRect(flash, &rc);
-        return rc.right == dialogRc.right && rc.bottom == dialogRc.bottom;
-    }));
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            RECT rc = {};
+            GetClientRect(flash, &rc);
+            return rc.right == dialogRc.right && rc.bottom == dialogRc.bottom;
+        },
+        kControlWaitMs));
 
     // A sized dialog gets its own size posted by open and by stop.
     ASSERT_EQ(quorra_stop(instance), TRUE);
@@ -630,15 +571,18 @@ TEST_F(QuorraControlTest, TheControlFollowsTheDialogsSizeWindowAndPicture) {
             const RECT rc = PlaceIn(flash, instance);
             return rc.left == 0 && rc.top == 0 && rc.right == client.right && rc.bottom == client.bottom;
         };
-        EXPECT_TRUE(PumpUntil(fills)) << "the control's window does not cover the dialog";
+        EXPECT_TRUE(PumpUntil(fills, kControlWaitMs)) << "the control's window does not cover the dialog";
         SendMessageW(flash, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
         SendMessageW(flash, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-        Pump();
+        PumpMessages();
         EXPECT_TRUE(fills()) << "a click put the control back where the site said it was";
 
-        Printed picture(flash, client.right, client.bottom);
-        EXPECT_EQ(picture.At(client.right / 2, client.bottom / 2), RGB(0, 0, 0)) << "the host's black background";
-        EXPECT_EQ(picture.At(client.right - 1, client.bottom - 1), RGB(255, 255, 255))
+        // The control's picture as WM_PRINTCLIENT renders it over a colour the control never paints, so
+        // whatever it leaves out shows.
+        const Canvas picture(client.right, client.bottom, kUnpainted);
+        SendMessageW(flash, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(picture.dc()), PRF_CLIENT);
+        EXPECT_EQ(picture.pixel(client.right / 2, client.bottom / 2), RGB(0, 0, 0)) << "the host's black background";
+        EXPECT_EQ(picture.pixel(client.right - 1, client.bottom - 1), RGB(255, 255, 255))
             << "the picture does not reach the dialog's corner";
     }
 }

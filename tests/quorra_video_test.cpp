@@ -8,6 +8,7 @@
 #include "flash_control_host.h"
 #include "quorra.h"
 #include "swf_writer.h"
+#include "test_util.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ testing::AssertionResult Shows(HWND window, int x, int y, COLORREF expected) {
     const bool ok = PumpUntil(
         [&] {
             RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-            seen = ScreenPixel(window, x, y);
+            seen = CaptureScreen(window).pixel(x, y);
             return seen == expected;
         },
         10000);

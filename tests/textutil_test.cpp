@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "TextUtil.h"
+#include "test_util.h"
 
 namespace {
 
@@ -219,9 +220,7 @@ void RemoveUnixLink(const std::wstring& link) {
         return;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    const ULONGLONG deadline = GetTickCount64() + 10000;
-    while (GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES && GetTickCount64() < deadline)
-        Sleep(20);
+    PollUntil([&] { return GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES; }, 10000);
 }
 
 // A scratch folder in the temp folder, removed with everything in it at the end.
@@ -394,13 +393,7 @@ bool MakeFolderLink(const std::wstring& link, const std::wstring& target, const 
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     // The handle of a Unix process may be signalled before it has run: wait for the link to appear.
-    const ULONGLONG deadline = GetTickCount64() + 10000;
-    while (GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        if (GetTickCount64() > deadline)
-            return false;
-        Sleep(20);
-    }
-    return true;
+    return PollUntil([&] { return GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000);
 }
 
 // Two links on one level, back to the folder itself and up to its parent: followed, they would be walked

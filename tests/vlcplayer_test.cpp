@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <atomic>
-#include <functional>
 #include <string>
 #include "VlcPlayer.h"
+#include "test_util.h"
 
 namespace {
 
@@ -24,18 +24,8 @@ std::wstring MediaFolder() {
     return bin + L"\\..\\media\\";
 }
 
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 10000) {
-    ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    while (!condition()) {
-        if (GetTickCount64() > deadline)
-            return false;
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&msg);
-        Sleep(20);
-    }
-    return true;
-}
+// How long the engine may take to start, pause, learn the length or change the sound.
+constexpr DWORD kEngineWaitMs = 10000;
 
 class VlcPlayerTest : public ::testing::Test {
   protected:
@@ -63,7 +53,7 @@ class VlcPlayerTest : public ::testing::Test {
 
     void playUntilTimeMoves() {
         engine.play();
-        ASSERT_TRUE(WaitFor([&] { return engine.isPlaying() && engine.getTime() > 0; }));
+        ASSERT_TRUE(PumpUntil([&] { return engine.isPlaying() && engine.getTime() > 0; }, kEngineWaitMs));
     }
 
     HWND window = nullptr;
@@ -110,7 +100,7 @@ TEST_F(VlcPlayerTest, TheLengthIsCachedOnlyOnceKnown) {
     initAndOpen(MediaFolder() + L"h263.flv");
     EXPECT_LE(engine.getLength(), 0);
     playUntilTimeMoves();
-    ASSERT_TRUE(WaitFor([&] { return engine.getLength() > 0; }));
+    ASSERT_TRUE(PumpUntil([&] { return engine.getLength() > 0; }, kEngineWaitMs));
     MediaTime length = engine.getLength();
     EXPECT_NEAR(static_cast<double>(length), 5000.0, 500.0);
     EXPECT_EQ(engine.cachedLength, length);
@@ -127,16 +117,16 @@ TEST_F(VlcPlayerTest, OpenStopsOnlyWhilePlayingAndNeverKeepsTheOldLength) {
     engine.eventCallback = CountStopped;
     engine.attachEvents();
     playUntilTimeMoves();
-    ASSERT_TRUE(WaitFor([&] { return engine.getLength() > 0; }));
+    ASSERT_TRUE(PumpUntil([&] { return engine.getLength() > 0; }, kEngineWaitMs));
     EXPECT_NEAR(static_cast<double>(engine.getLength()), 5000.0, 500.0);
     engine.pause();
-    ASSERT_TRUE(WaitFor([&] { return engine.getState() == kStatePaused; }));
+    ASSERT_TRUE(PumpUntil([&] { return engine.getState() == kStatePaused; }, kEngineWaitMs));
     StoppedEvents = 0;
     ASSERT_TRUE(engine.open((MediaFolder() + L"long.flv").c_str()));
     EXPECT_EQ(StoppedEvents, 0);
     EXPECT_EQ(engine.cachedLength, 0);
     playUntilTimeMoves();
-    ASSERT_TRUE(WaitFor([&] { return engine.getLength() > 0; }));
+    ASSERT_TRUE(PumpUntil([&] { return engine.getLength() > 0; }, kEngineWaitMs));
     EXPECT_NEAR(static_cast<double>(engine.getLength()), 60000.0, 1000.0);
 
     ASSERT_TRUE(engine.open((MediaFolder() + L"h263.flv").c_str()));
@@ -151,11 +141,11 @@ TEST_F(VlcPlayerTest, ToggleMuteTwiceLeavesTheMuteAsItWas) {
     playUntilTimeMoves();
     bool before = engine.isMuted();
     engine.toggleMute();
-    EXPECT_TRUE(WaitFor([&] { return engine.isMuted() != before; }));
+    EXPECT_TRUE(PumpUntil([&] { return engine.isMuted() != before; }, kEngineWaitMs));
     engine.toggleMute();
-    EXPECT_TRUE(WaitFor([&] { return engine.isMuted() == before; }));
+    EXPECT_TRUE(PumpUntil([&] { return engine.isMuted() == before; }, kEngineWaitMs));
     EXPECT_TRUE(engine.setVolume(40));
-    EXPECT_TRUE(WaitFor([&] { return engine.getVolume() == 40; }));
+    EXPECT_TRUE(PumpUntil([&] { return engine.getVolume() == 40; }, kEngineWaitMs));
 }
 
 // setMute asks for a state: asking twice for the same one leaves it so.
@@ -165,7 +155,7 @@ TEST_F(VlcPlayerTest, SetMuteTwiceKeepsTheWantedState) {
     for (bool wanted : {true, false}) {
         engine.setMute(wanted);
         engine.setMute(wanted);
-        EXPECT_TRUE(WaitFor([&] { return engine.isMuted() == wanted; })) << wanted;
+        EXPECT_TRUE(PumpUntil([&] { return engine.isMuted() == wanted; }, kEngineWaitMs)) << wanted;
     }
 }
 
@@ -194,7 +184,7 @@ TEST_F(VlcPlayerTest, APathOfMoreThan259Utf8BytesPlays) {
 
     initAndOpen(path);
     engine.play();
-    EXPECT_TRUE(WaitFor([&] { return engine.getTime() > 0 && engine.hasVideo(); }));
+    EXPECT_TRUE(PumpUntil([&] { return engine.getTime() > 0 && engine.hasVideo(); }, kEngineWaitMs));
     engine.release();
 
     DeleteFileW(path.c_str());
