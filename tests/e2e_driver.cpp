@@ -81,7 +81,6 @@ Child::Child(const std::wstring& arguments, const wchar_t* merrowResult, const w
     if (!arguments.empty())
         commandLine += L" " + arguments;
     SetEnvironmentVariableW(L"VANTREL_MERROW_RESULT", merrowResult);
-    SetEnvironmentVariableW(L"VANTREL_VLC_AUDIO", L"discard");
     STARTUPINFOW startup = {sizeof(startup)};
     started = CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, workingFolder,
                              &startup, &info);
@@ -231,7 +230,6 @@ TracedChild::TracedChild(const std::wstring& arguments, const wchar_t* workingFo
     std::wstring commandLine = L"\"" + exe + L"\"";
     if (!arguments.empty())
         commandLine += L" " + arguments;
-    SetEnvironmentVariableW(L"VANTREL_VLC_AUDIO", L"discard");
     ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     thread_ = std::thread(&TracedChild::serve, this, commandLine, workingFolder ? workingFolder : L"",
                           workingFolder != nullptr);
