@@ -65,19 +65,27 @@ bool WaitForCaption(HWND window, const std::wstring& caption, DWORD timeoutMs) {
     return PollUntil([&] { return TextOf(window) == caption; }, timeoutMs);
 }
 
+// A start that fails says why: the error code goes to the test's output.
+static void ReportFailedStart(const std::wstring& commandLine, DWORD error) {
+    fprintf(stderr, "e2e driver: CreateProcessW failed with error %lu for %ls\n", error, commandLine.c_str());
+    fflush(stderr);
+}
+
 Child::Child(const std::wstring& arguments, const wchar_t* merrowResult, const wchar_t* workingFolder) {
     std::wstring exe = BinFolder() + L"Vantrel.exe";
     std::wstring commandLine = L"\"" + exe + L"\"";
     if (!arguments.empty())
         commandLine += L" " + arguments;
     SetEnvironmentVariableW(L"VANTREL_MERROW_RESULT", merrowResult);
-    SetEnvironmentVariableW(L"VANTREL_VLC_AUDIO", L"discard");
     STARTUPINFOW startup = {sizeof(startup)};
     started = CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, workingFolder,
                              &startup, &info);
+    const DWORD error = GetLastError();
     SetEnvironmentVariableW(L"VANTREL_MERROW_RESULT", nullptr);
     if (started)
         CloseHandle(info.hThread);
+    else
+        ReportFailedStart(commandLine, error);
 }
 
 Child::~Child() {
@@ -221,7 +229,6 @@ TracedChild::TracedChild(const std::wstring& arguments, const wchar_t* workingFo
     std::wstring commandLine = L"\"" + exe + L"\"";
     if (!arguments.empty())
         commandLine += L" " + arguments;
-    SetEnvironmentVariableW(L"VANTREL_VLC_AUDIO", L"discard");
     ready_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     thread_ = std::thread(&TracedChild::serve, this, commandLine, workingFolder ? workingFolder : L"",
                           workingFolder != nullptr);
@@ -244,6 +251,8 @@ void TracedChild::serve(std::wstring commandLine, std::wstring folder, bool hasF
     std::wstring exe = BinFolder() + L"Vantrel.exe";
     started_ = CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS, nullptr,
                               hasFolder ? folder.c_str() : nullptr, &startup, &info_) != FALSE;
+    if (!started_)
+        ReportFailedStart(commandLine, GetLastError());
     SetEvent(ready_);
     if (!started_)
         return;

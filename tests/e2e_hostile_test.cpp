@@ -184,13 +184,15 @@ class Hostile : public E2eFixture {
     // The file reached OpenMediaFile with its whole path, as the one open since `before` opens; or, for
     // what does not get there on this road, nothing was opened since.
     void expectReachedOpen(TracedChild& player, size_t before, const std::wstring& path, bool reaches) {
-        if (reaches)
+        if (reaches) {
             EXPECT_TRUE(PollUntil([&] { return player.lines(kOpened).size() > before; }, kStartTimeout))
                 << "never reached OpenMediaFile";
+        }
         std::vector<TraceLine> opens = player.lines(kOpened);
         ASSERT_EQ(opens.size(), before + (reaches ? 1 : 0));
-        if (reaches)
+        if (reaches) {
             EXPECT_EQ(opens.back().text, TracedText(path));
+        }
     }
 
     std::wstring hostile;

@@ -98,8 +98,6 @@ class EventPathTest : public ::testing::Test {
   protected:
     void SetUp() override {
         watchdog.progress(0, "setting up");
-        // Decoded sound is dropped by the bridge; volume and mute are still kept.
-        SetEnvironmentVariableW(L"VANTREL_VLC_AUDIO", L"discard");
         AppInit();
         HINSTANCE instance = GetModuleHandleW(nullptr);
         RegisterWindowClass(instance, L"Player_WndClass", MainWndProc, 0);
@@ -113,7 +111,6 @@ class EventPathTest : public ::testing::Test {
             DestroyWindow(AppGlobals.mainWindow);
         }
         PumpUntil([] { return false; }, 50);
-        SetEnvironmentVariableW(L"VANTREL_VLC_AUDIO", nullptr);
     }
 
     bool openAndPlay(const std::wstring& path) {

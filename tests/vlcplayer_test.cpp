@@ -29,11 +29,6 @@ constexpr DWORD kEngineWaitMs = 10000;
 
 class VlcPlayerTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        // Decoded sound is dropped by the bridge, with volume and mute still kept.
-        SetEnvironmentVariableW(L"VANTREL_VLC_AUDIO", L"discard");
-    }
-
     void SetUp() override {
         window = CreateWindowExW(0, L"STATIC", L"vlcplayer_test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 300,
                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);

@@ -1,11 +1,8 @@
 // The exports of the builtin libvlc.dll (see libvlc.spec): instances and media go through as the Linux
 // library's own pointers; a media player is wrapped, because the bridge keeps per-player state (its events,
-// its frames and painter, the quiet audio mode). Paths arrive as Windows paths and leave as Unix paths.
+// its frames and painter). Paths arrive as Windows paths and leave as Unix paths.
 //
-// Audio: by default libvlc plays into the sound server (PULSE_SERVER), so volume and mute are libvlc's own.
-// With VANTREL_VLC_AUDIO=discard in the Windows environment when a player is made, the player decodes its
-// sound into callbacks that drop it, and volume and mute are kept here with libvlc's meaning (0..,
-// percent; negative volumes refused).
+// Audio: libvlc plays into the sound server (PULSE_SERVER), so volume and mute are libvlc's own.
 #include <malloc.h>
 #include <stdlib.h>
 #include <string.h>
@@ -70,20 +67,6 @@ void CDECL bridge_media_release(libvlc_media_t* media) {
         libvlc_media_release(media);
 }
 
-static void drop_samples(void* data, const void* samples, unsigned count, int64_t pts) {
-    (void)data;
-    (void)samples;
-    (void)count;
-    (void)pts;
-}
-
-// Whether the Windows environment variable holds the word (in any case).
-static int environment_says(const char* name, const char* word) {
-    char value[16];
-    DWORD n = GetEnvironmentVariableA(name, value, sizeof(value));
-    return n > 0 && n < sizeof(value) && lstrcmpiA(value, word) == 0;
-}
-
 struct bridge_player* CDECL bridge_player_new(libvlc_instance_t* instance) {
     if (!instance)
         return NULL;
@@ -97,11 +80,6 @@ struct bridge_player* CDECL bridge_player_new(libvlc_instance_t* instance) {
     }
     player->events.player = player;
     player->events.native = libvlc_media_player_event_manager(player->native);
-    player->volume = 100;
-    player->discard_audio = environment_says("VANTREL_VLC_AUDIO", "discard");
-    player->queued_events = environment_says("VANTREL_VLC_EVENTS", "queued");
-    if (player->discard_audio)
-        libvlc_audio_set_callbacks(player->native, drop_samples, NULL, NULL, NULL, NULL, player);
     bridge_video_init(player);
     return player;
 }
@@ -279,38 +257,28 @@ struct bridge_event_manager* CDECL bridge_player_event_manager(struct bridge_pla
 int CDECL bridge_audio_get_volume(struct bridge_player* player) {
     if (!player)
         return -1;
-    return player->discard_audio ? player->volume : libvlc_audio_get_volume(player->native);
+    return libvlc_audio_get_volume(player->native);
 }
 
 int CDECL bridge_audio_set_volume(struct bridge_player* player, int volume) {
     if (!player)
         return -1;
-    if (!player->discard_audio) {
-        struct bridge_call call;
-        bridge_call_enter(&call, player);
-        int result = libvlc_audio_set_volume(player->native, volume);
-        bridge_call_leave(&call);
-        return result;
-    }
-    if (volume < 0)
-        return -1;
-    player->volume = volume;
-    return 0;
+    struct bridge_call call;
+    bridge_call_enter(&call, player);
+    int result = libvlc_audio_set_volume(player->native, volume);
+    bridge_call_leave(&call);
+    return result;
 }
 
 int CDECL bridge_audio_get_mute(struct bridge_player* player) {
     if (!player)
         return -1;
-    return player->discard_audio ? player->muted : libvlc_audio_get_mute(player->native);
+    return libvlc_audio_get_mute(player->native);
 }
 
 void CDECL bridge_audio_set_mute(struct bridge_player* player, int mute) {
     if (!player)
         return;
-    if (player->discard_audio) {
-        player->muted = mute != 0;
-        return;
-    }
     struct bridge_call call;
     bridge_call_enter(&call, player);
     libvlc_audio_set_mute(player->native, mute);

@@ -42,12 +42,6 @@ struct bridge_player {
     struct bridge_event_manager events;
     struct bridge_registration* registrations;  // under the event lock
     int closing;                                // under the event lock: release has begun, drop its events
-    int queued_events;                          // VANTREL_VLC_EVENTS=queued when it was made (events.c)
-
-    // Quiet mode: samples are dropped, and volume and mute live here.
-    int discard_audio;
-    int volume;
-    int muted;
 
     // Video, all under video_lock.
     pthread_mutex_t video_lock;

@@ -21,11 +21,6 @@
 //     on Windows, with the same locks held, so the same deadlocks happen. Callbacks run in the order the
 //     events came.
 //
-// With VANTREL_VLC_EVENTS=queued in the Windows environment when a player is made, that player's
-// trampoline only queues each event for the dispatcher and returns, whichever thread raised it (the
-// bridge's old behaviour, kinder than Windows: kept to compare the two; a test uses it where it needs a
-// callback to run while no libvlc lock is held).
-//
 // Detach and player release must not return while a callback of theirs still runs (the program frees what
 // the callback uses right after), and must drop the events of theirs not yet delivered (their raising
 // threads then go on at once). Both wait on the dispatcher unless they are called by a callback on the
@@ -63,9 +58,7 @@ struct pending_event {
     struct pending_event* next;
     struct bridge_registration* registration;
     libvlc_event_t event;
-    char* text;  // queued mode: the copy of the event's string, which dies when the native call returns
-    int held;    // strict mode: the raising thread waits on the stack for `done`
-    int done;
+    int done;  // the raising thread waits on the stack for this
 };
 
 static pthread_mutex_t event_lock = PTHREAD_MUTEX_INITIALIZER;
@@ -88,23 +81,6 @@ static void map_object(libvlc_event_t* copy, const libvlc_event_t* event, struct
     *copy = *event;
     if (event->p_obj == registration->player->native)
         copy->p_obj = registration->player;
-}
-
-// Queued mode only: the strings of the event die when the native call returns.
-static void copy_text(struct pending_event* item) {
-    libvlc_event_t* event = &item->event;
-    const char* text = NULL;
-    if (event->type == libvlc_MediaPlayerSnapshotTaken)
-        text = event->u.media_player_snapshot_taken.psz_filename;
-    else if (event->type == libvlc_MediaPlayerAudioDevice)
-        text = event->u.media_player_audio_device.device;
-    if (!text)
-        return;
-    item->text = strdup(text);
-    if (event->type == libvlc_MediaPlayerSnapshotTaken)
-        event->u.media_player_snapshot_taken.psz_filename = item->text;
-    else
-        event->u.media_player_audio_device.device = item->text;
 }
 
 // Called with event_lock held.
@@ -162,7 +138,7 @@ static void on_native_event(const libvlc_event_t* event, void* data) {
         pthread_mutex_unlock(&event_lock);
         return;
     }
-    if (!player->queued_events && current_call()) {
+    if (current_call()) {
         // On the program's own thread, inside its call: the callback runs here, as on Windows. A detach on
         // another thread waits in libvlc for the event manager's lock, which this thread holds, so the
         // registration outlives the call; one from inside the callback frees it, so nothing here touches
@@ -175,31 +151,10 @@ static void on_native_event(const libvlc_event_t* event, void* data) {
         callback(&copy, callback_data);
         return;
     }
-    if (player->queued_events) {
-        pthread_mutex_unlock(&event_lock);
-        struct pending_event* item = calloc(1, sizeof(*item));
-        if (!item)
-            return;
-        item->registration = registration;
-        map_object(&item->event, event, registration);
-        copy_text(item);
-        pthread_mutex_lock(&event_lock);
-        if (registration->detached || player->closing) {
-            pthread_mutex_unlock(&event_lock);
-            free(item->text);
-            free(item);
-            return;
-        }
-        enqueue(item);
-        pthread_mutex_unlock(&event_lock);
-        return;
-    }
-
-    // Strict: the event's strings stay valid while this thread waits, so nothing is copied.
+    // The event's strings stay valid while this thread waits, so nothing is copied.
     struct pending_event item;
     memset(&item, 0, sizeof(item));
     item.registration = registration;
-    item.held = 1;
     map_object(&item.event, event, registration);
     enqueue(&item);
     while (!item.done)
@@ -207,16 +162,11 @@ static void on_native_event(const libvlc_event_t* event, void* data) {
     pthread_mutex_unlock(&event_lock);
 }
 
-// Called with event_lock held: a delivered or dropped event is finished; a held one lets its raising
-// thread go on (and then lives no longer), a queued one is freed.
+// Called with event_lock held: a delivered or dropped event is finished, and its raising thread goes on
+// (the item, on that thread's stack, then lives no longer).
 static void finish(struct pending_event* item) {
-    if (item->held) {
-        item->done = 1;
-        pthread_cond_broadcast(&event_done);
-    } else {
-        free(item->text);
-        free(item);
-    }
+    item->done = 1;
+    pthread_cond_broadcast(&event_done);
 }
 
 static DWORD WINAPI dispatcher_main(void* unused) {
