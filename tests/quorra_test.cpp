@@ -143,6 +143,19 @@ HWND FlashWindowOf(HWND dialog) {
     return GetWindow(dialog, GW_CHILD);
 }
 
+// Whether the control's window comes to fill the dialog's client area (the size the dialog posts it).
+bool ControlComesToFillTheDialog(HWND flash, HWND dialog) {
+    RECT dialogRc = {};
+    GetClientRect(dialog, &dialogRc);
+    return PumpUntil(
+        [&] {
+            RECT rc = {};
+            GetClientRect(flash, &rc);
+            return rc.right == dialogRc.right && rc.bottom == dialogRc.bottom;
+        },
+        kControlWaitMs);
+}
+
 // What the stand-in control tells its tests, through the exports of the DLL that COM loaded into this
 // process. Before the first control was made the DLL is not loaded and nothing is alive.
 namespace standin {
@@ -374,15 +387,7 @@ TEST_F(QuorraControlTest, OpenPutsTheMovieAndShowsTheControlOverTheDialog) {
     ASSERT_NE(flash, nullptr);
     EXPECT_TRUE(IsWindowVisible(flash));
     // The posted WM_SIZE gives the control the dialog's client area.
-    RECT dialogRc = {};
-    GetClientRect(instance, &dialogRc);
-    ASSERT_TRUE(PumpUntil(
-        [&] {
-            RECT rc = {};
-            GetClientRect(flash, &rc);
-            return rc.right == dialogRc.right && rc.bottom == dialogRc.bottom;
-        },
-        kControlWaitMs));
+    ASSERT_TRUE(ControlComesToFillTheDialog(flash, instance));
     EXPECT_EQ(quorra_getLength(instance), 50);
 }
 
@@ -531,17 +536,11 @@ TEST_F(QuorraControlTest, AZeroSizedDialogPostsNoResizeAndTheControlFillsItOnceS
     ASSERT_NE(flash, nullptr);
 
     MoveWindow(instance, 0, 0, 300, 200, TRUE);
-    RECT dialogRc = {};
-    GetClientRect(instance, &dialogRc);
-    ASSERT_TRUE(PumpUntil(
-        [&] {
-            RECT rc = {};
-            GetClientRect(flash, &rc);
-            return rc.right == dialogRc.right && rc.bottom == dialogRc.bottom;
-        },
-        kControlWaitMs));
+    ASSERT_TRUE(ControlComesToFillTheDialog(flash, instance));
 
     // A sized dialog gets its own size posted by open and by stop.
+    RECT dialogRc = {};
+    GetClientRect(instance, &dialogRc);
     ASSERT_EQ(quorra_stop(instance), TRUE);
     ASSERT_TRUE(PeekMessageW(&msg, instance, WM_SIZE, WM_SIZE, PM_REMOVE));
     EXPECT_EQ(msg.wParam, WPARAM(SIZE_RESTORED));
