@@ -427,43 +427,20 @@ bool CountGdiObjects(HANDLE process, DWORD& count, DWORD (&byType)[32]) {
     return true;
 }
 
-// The process list's handle count is the size of the process's handle table here (it moves in steps of
-// a power of two); the system's handle list names every open handle with its process.
-struct HandleEntry {
-    void* object;
-    ULONG_PTR process;
-    ULONG_PTR handle;
-    ULONG access;
-    USHORT creatorIndex;
-    USHORT typeIndex;
-    ULONG attributes;
-    ULONG reserved;
-};
-struct HandleList {
-    ULONG_PTR count;
-    ULONG_PTR reserved;
-    HandleEntry handles[1];
-};
-constexpr int kSystemExtendedHandleInformation = 64;
-
-// The name of a handle of another process (its object's path), or empty.
-std::wstring HandleName(HANDLE owner, ULONG_PTR value) {
+// The name of a handle's object (its path), or empty.
+std::wstring HandleName(HANDLE handle) {
     using QueryObject = LONG(NTAPI*)(HANDLE, int, PVOID, ULONG, PULONG);
     static auto query = reinterpret_cast<QueryObject>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
-    HANDLE copy = nullptr;
-    if (!query || !DuplicateHandle(owner, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE,
-                                   DUPLICATE_SAME_ACCESS))
-        return L"";
     std::vector<BYTE> info(4096);
     ULONG length = 0;
     std::wstring name;
-    if (query(copy, 1 /* ObjectNameInformation */, info.data(), static_cast<ULONG>(info.size()), &length) == 0) {
+    if (query && query(handle, 1 /* ObjectNameInformation */, info.data(), static_cast<ULONG>(info.size()),
+                       &length) == 0) {
         const auto* text = reinterpret_cast<const UNICODE_STRING*>(info.data());
         if (text->Buffer)
             name.assign(text->Buffer, text->Length / sizeof(wchar_t));
     }
-    CloseHandle(copy);
     return name;
 }
 
@@ -474,31 +451,32 @@ bool IsOpenDialogMruKey(const std::wstring& name) {
     return name.size() >= tail.size() && name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-template <typename Query>
-void CountKernelHandles(Query query, DWORD pid, DWORD& count, DWORD& dialogKeys) {
-    std::vector<BYTE> list(1 << 20);
-    ULONG size = 0;
-    LONG status;
-    while ((status = query(static_cast<SYSTEM_INFORMATION_CLASS>(kSystemExtendedHandleInformation), list.data(),
-                           static_cast<ULONG>(list.size()), &size)) == static_cast<LONG>(0xC0000004))
-        list.resize(list.size() * 2);
-    if (status != 0)
-        return;
-    const auto* handles = reinterpret_cast<const HandleList*>(list.data());
-    HANDLE owner = OpenProcess(PROCESS_DUP_HANDLE, FALSE, pid);
-    DWORD mine = 0;
+// The handles another process has open, counted one value at a time: a value names an open handle when it
+// duplicates into this process. The process list's handle count is the size of the process's handle
+// table here (it moves in steps of a power of two), so every handle value lies below four times it.
+// The system's handle list would give them all at once, but Wine 8's server builds it by walking every
+// process's table, and the table of a process still being made is walked far past its end: the server
+// goes down, and every Wine program of the prefix with it, when another test starts a program meanwhile.
+void CountKernelHandles(DWORD pid, DWORD tableSize, DWORD& count, DWORD& dialogKeys) {
+    const bool self = pid == GetCurrentProcessId();
+    HANDLE owner = self ? GetCurrentProcess() : OpenProcess(PROCESS_DUP_HANDLE, FALSE, pid);
+    count = 0;
     dialogKeys = 0;
-    for (ULONG_PTR i = 0; i < handles->count; i++) {
-        if (handles->handles[i].process != pid)
+    if (!owner)
+        return;
+    for (ULONG_PTR value = 4; value < 4 * static_cast<ULONG_PTR>(tableSize) + 4; value += 4) {
+        HANDLE copy = nullptr;
+        if (!DuplicateHandle(owner, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE,
+                             DUPLICATE_SAME_ACCESS))
             continue;
-        if (owner && IsOpenDialogMruKey(HandleName(owner, handles->handles[i].handle)))
+        if (IsOpenDialogMruKey(HandleName(copy)))
             dialogKeys++;
         else
-            mine++;
+            count++;
+        CloseHandle(copy);
     }
-    if (owner)
+    if (!self)
         CloseHandle(owner);
-    count = mine;
 }
 
 }  // namespace
@@ -614,7 +592,7 @@ bool ReadResources(HANDLE process, DWORD pid, Resources& out) {
             out.kernelHandles = entry->HandleCount;
             out.privateBytes = entry->VirtualMemoryCounters.PagefileUsage;
             out.workingSet = entry->VirtualMemoryCounters.WorkingSetSize;
-            CountKernelHandles(query, pid, out.kernelHandles, out.openDialogKeys);
+            CountKernelHandles(pid, entry->HandleCount, out.kernelHandles, out.openDialogKeys);
             return true;
         }
         if (!entry->NextEntryOffset)

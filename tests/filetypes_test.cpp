@@ -109,6 +109,31 @@ TEST_F(FileTypes, AssociatesEveryNonEmptyEntryAndRemovesThemAgain) {
     SHDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\.vftesta");
 }
 
+// The count the leak checks below (and the player's soak) rely on sees each handle opened and closed, and
+// counts a key named as the Open dialog's apart.
+TEST_F(FileTypes, TheHandleCountSeesEveryHandleAndTellsTheDialogsKeyApart) {
+    e2e::Resources start;
+    ASSERT_TRUE(e2e::ReadResources(GetCurrentProcess(), GetCurrentProcessId(), start));
+    HANDLE events[5];
+    for (HANDLE& event : events)
+        event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\VantrelFileTypesTestParent\\ComDlg32\\LastVisitedMRU", 0,
+                              nullptr, 0, KEY_READ, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    e2e::Resources open;
+    ASSERT_TRUE(e2e::ReadResources(GetCurrentProcess(), GetCurrentProcessId(), open));
+    EXPECT_EQ(open.kernelHandles, start.kernelHandles + 5);
+    EXPECT_EQ(open.openDialogKeys, start.openDialogKeys + 1);
+    for (HANDLE event : events)
+        CloseHandle(event);
+    RegCloseKey(key);
+    e2e::Resources closed;
+    ASSERT_TRUE(e2e::ReadResources(GetCurrentProcess(), GetCurrentProcessId(), closed));
+    EXPECT_EQ(closed.kernelHandles, start.kernelHandles);
+    EXPECT_EQ(closed.openDialogKeys, start.openDialogKeys);
+}
+
 // Every key and the token are given back before a call returns: registering and
 // removing again and again leaves the process with the handles it had.
 TEST_F(FileTypes, RegisteringAndRemovingKeepsNoHandle) {
