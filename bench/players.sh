@@ -66,10 +66,10 @@ player_command() {
             local args=() program=$exe
             [ "$1" = bridge ] && program=$bridge_exe
             [ -n "$file" ] && args=("Z:${file//\//\\}")
-            echo env WINEPREFIX="$VANTREL_WINE_X11" DISPLAY="$VANTREL_DISPLAY" "$WINELOADER" "$program" "${args[@]}"
+            echo env WINEPREFIX="$VANTREL_WINE_X11" DISPLAY="$VANTREL_DISPLAY" "${VANTREL_WINE[@]}" "$program" "${args[@]}"
             ;;
         floor)
-            echo env WINEPREFIX="$VANTREL_WINE_X11" DISPLAY="$VANTREL_DISPLAY" "$WINELOADER" "$floor_exe" "$magenta"
+            echo env WINEPREFIX="$VANTREL_WINE_X11" DISPLAY="$VANTREL_DISPLAY" "${VANTREL_WINE[@]}" "$floor_exe" "$magenta"
             ;;
         cvlc | mpv)
             echo setpriv --reuid=65534 --regid=65534 --clear-groups env HOME="$work/home" \
@@ -263,7 +263,7 @@ order() { # round, players...
     done
 }
 
-echo "[players] Vantrel.exe (Wine $("$WINELOADER" --version 2>/dev/null)), cvlc $(dpkg-query -W -f='${Version}' vlc-bin 2>/dev/null)," \
+echo "[players] Vantrel.exe (Wine $("${VANTREL_WINE[@]}" --version 2>/dev/null)), cvlc $(dpkg-query -W -f='${Version}' vlc-bin 2>/dev/null)," \
     "mpv $(dpkg-query -W -f='${Version}' mpv 2>/dev/null); $rounds round(s)"
 failed=0
 for ((i = 0; i < launches; i++)); do

@@ -17,8 +17,22 @@ export VANTREL_ROOT VANTREL_BUILD VANTREL_BUILD32 VANTREL_WINE_NULL VANTREL_WINE
 export LC_ALL=C.UTF-8
 export WINELOADER=/usr/lib/wine/wine64
 export WINESERVER=/usr/lib/wine/wineserver64
+# Debian's Wine 8 comes without Wine's preloader, the small program that reserves the addresses Windows
+# fixes before anything else is mapped. The kernel puts the heap of Wine's loader (at 0x7d000000)
+# anywhere in the gigabyte above it, and about one start in two thousand puts it over the page Windows
+# keeps at 0x7ffe0000: Wine then ends with exit code 1 before the program runs ("failed to map the shared
+# user data", an error that Wine prints only with its errors on). Started without address randomization,
+# the heap follows the loader, 47 MB below that page; the Wine processes it starts inherit that. Every
+# Wine program of ours is started through VANTREL_WINE.
+if setarch -R true 2>/dev/null; then
+    VANTREL_WINE=(setarch -R "$WINELOADER")
+else
+    VANTREL_WINE=("$WINELOADER")
+fi
 export WINEARCH=win64
-export WINEDEBUG=${WINEDEBUG:--all}
+# Wine's own errors stay on (its notes on what it has not implemented do not): a program that Wine could
+# not start, or whose DLL failed to load, says so in its output.
+export WINEDEBUG=${WINEDEBUG:--all,err+all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 # Wine builtin DLLs of our own (the libvlc bridge) are found here.
 export WINEDLLPATH=$VANTREL_BUILD/winelib
@@ -44,8 +58,8 @@ vantrel_prepare_prefixes() {
         vantrel_log "making the Wine prefix $VANTREL_WINE_NULL"
         rm -rf "$VANTREL_WINE_NULL"
         mkdir -p "$VANTREL_WINE_NULL"
-        WINEPREFIX=$VANTREL_WINE_NULL DISPLAY= "$WINELOADER" wineboot -i >/dev/null 2>&1 || true
-        WINEPREFIX=$VANTREL_WINE_NULL "$WINELOADER" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
+        WINEPREFIX=$VANTREL_WINE_NULL DISPLAY= "${VANTREL_WINE[@]}" wineboot -i >/dev/null 2>&1 || true
+        WINEPREFIX=$VANTREL_WINE_NULL "${VANTREL_WINE[@]}" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
             >/dev/null 2>&1
         cp -n /usr/share/wine/fonts/* "$VANTREL_WINE_NULL/drive_c/windows/Fonts/" 2>/dev/null || true
         WINEPREFIX=$VANTREL_WINE_NULL "$WINESERVER" -w
@@ -57,7 +71,7 @@ vantrel_prepare_prefixes() {
         rm -rf "$VANTREL_WINE_X11"
         cp -a "$VANTREL_WINE_NULL" "$VANTREL_WINE_X11"
         rm -f "$VANTREL_WINE_X11/.vantrel-ready"
-        WINEPREFIX=$VANTREL_WINE_X11 DISPLAY= "$WINELOADER" reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f \
+        WINEPREFIX=$VANTREL_WINE_X11 DISPLAY= "${VANTREL_WINE[@]}" reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f \
             >/dev/null 2>&1
         WINEPREFIX=$VANTREL_WINE_X11 "$WINESERVER" -w
         touch "$VANTREL_WINE_X11/.vantrel-ready"
@@ -109,7 +123,7 @@ vantrel_start_wineservers() {
         (ulimit -c unlimited 2>/dev/null; WINEPREFIX=$prefix exec "$WINESERVER" -f -p) >>"$VANTREL_RUN/$name.log" 2>&1 &
         pid=$!
         echo $pid >"$VANTREL_RUN/$name.pid"
-        WINEPREFIX=$prefix DISPLAY=${VANTREL_DISPLAY:-} "$WINELOADER" cmd /c exit >/dev/null 2>&1 </dev/null
+        WINEPREFIX=$prefix DISPLAY=${VANTREL_DISPLAY:-} "${VANTREL_WINE[@]}" cmd /c exit >/dev/null 2>&1 </dev/null
         readlink "/proc/$pid/cwd" >"$VANTREL_RUN/$name.dir" 2>/dev/null
     done
 }
@@ -137,17 +151,6 @@ vantrel_check_wineservers() {
         VANTREL_GONE="$VANTREL_GONE $prefix"
     done
     [ -z "$VANTREL_GONE" ]
-}
-
-# After vantrel_check_wineservers: a Wine program of the run may have started a server of its own for the
-# prefix in the meantime (one that ends a few seconds after its last program); once it has gone, or been
-# told to end, ours starts again.
-vantrel_restart_wineservers() {
-    local prefix
-    for prefix in "$@"; do
-        WINEPREFIX=$prefix timeout 30 "$WINESERVER" -w || WINEPREFIX=$prefix "$WINESERVER" -k
-    done
-    vantrel_start_wineservers "$@"
 }
 
 # Starts the sound server, a virtual display and both wineservers; stops them again when the calling

@@ -26,11 +26,11 @@ start() { # program, run
         close=(--close-at-end Vantrel)
         exe=Vantrel
     fi
-    [ "$1" = Vantrel-first ] && WINEPREFIX=$VANTREL_WINE_X11 DISPLAY= "$WINELOADER" reg delete \
+    [ "$1" = Vantrel-first ] && WINEPREFIX=$VANTREL_WINE_X11 DISPLAY= "${VANTREL_WINE[@]}" reg delete \
         'HKCU\Software\Tarnwell\Vantrel' /v MAIN_WP /f >/dev/null 2>&1
     WINEDEBUG=+timestamp,+pid,+tid,+loaddll,warn+seh WINEPREFIX=$VANTREL_WINE_X11 DISPLAY=$VANTREL_DISPLAY \
         "$probe" run --first-frame "$magenta" "${close[@]}" --timeout 60 -- \
-        "$WINELOADER" "$VANTREL_BUILD/bin/$exe.exe" "$clip" >"$work/$1.$2.line" 2>"$work/$1.$2.trace" </dev/null
+        "${VANTREL_WINE[@]}" "$VANTREL_BUILD/bin/$exe.exe" "$clip" >"$work/$1.$2.line" 2>"$work/$1.$2.trace" </dev/null
 }
 
 # The events of one run as "ms-since-start kind label" lines: the program's trace lines ("step"), the DLLs

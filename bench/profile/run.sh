@@ -61,7 +61,7 @@ for program in Vantrel bridge_bench; do
     x0=$(ticks "$xvfb")
     w0=$(ticks "$wineserver")
     "$probe" run "${close[@]}" --pid-file "$work/pid" --timeout 240 -- env WINEPREFIX="$VANTREL_WINE_X11" \
-        "$WINELOADER" "$exe" "Z:${file//\//\\}" >"$work/run.line" 2>/dev/null &
+        "${VANTREL_WINE[@]}" "$exe" "Z:${file//\//\\}" >"$work/run.line" 2>/dev/null &
     runner=$!
     vantrel_wait_for 10 test -s "$work/pid" || { echo "run.sh: $program did not start" >&2; exit 1; }
     perf record -q -F 499 -p "$(cat "$work/pid")" -o "$out/$program.perf.data" >/dev/null 2>&1 &
