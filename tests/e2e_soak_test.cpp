@@ -22,6 +22,7 @@
 // resumes.
 #include <cstdio>
 #include <random>
+#include <string>
 
 #include "e2e_driver.h"
 
@@ -106,6 +107,27 @@ HWND ModalOf(HWND mainWindow) {
         if (GetWindow(dialog, GW_OWNER) == mainWindow && IsWindowVisible(dialog))
             return dialog;
     return nullptr;
+}
+
+// What a failed wait for a dialog leaves to go on: whether the player still answers, and its top-level
+// windows other than the main one (class, owner, visible).
+std::string WindowsBeside(HWND mainWindow) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(mainWindow, &pid);
+    std::string text = AnswersProbe(mainWindow) ? "the player answers;" : "the player does not answer;";
+    for (HWND other = GetTopWindow(nullptr); other; other = GetWindow(other, GW_HWNDNEXT)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(other, &owner);
+        if (owner != pid || other == mainWindow)
+            continue;
+        char name[64] = "";
+        GetClassNameA(other, name, sizeof(name));
+        char line[160];
+        std::snprintf(line, sizeof(line), " %s (owner %p%s)", name, static_cast<void*>(GetWindow(other, GW_OWNER)),
+                      IsWindowVisible(other) ? ", visible" : "");
+        text += line;
+    }
+    return text;
 }
 
 class SoakTest : public E2eFixture {
@@ -201,7 +223,7 @@ TEST_F(SoakTest, RandomUserActionsDuringPlaybackLeaveTheResourcesFlat) {
             if (command == kAbout || command == kOpen) {
                 HWND modal = nullptr;
                 ASSERT_TRUE(PollUntil([&] { return (modal = ModalOf(window)) != nullptr; }, kStartTimeout))
-                    << "no dialog after command " << command;
+                    << "no dialog after command " << command << ": " << WindowsBeside(window);
                 if (command == kOpen && random() % 2) {
                     // Pick a sample by typing its name; the dialog closes and the file opens.
                     HWND name = GetDlgItem(modal, 0x47C);
