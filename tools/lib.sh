@@ -19,11 +19,11 @@ export WINELOADER=/usr/lib/wine/wine64
 export WINESERVER=/usr/lib/wine/wineserver64
 # Debian's Wine 8 comes without Wine's preloader, the small program that reserves the addresses Windows
 # fixes before anything else is mapped. The kernel puts the heap of Wine's loader (at 0x7d000000)
-# anywhere in the gigabyte above it, and about one start in two thousand puts it over the page Windows
-# keeps at 0x7ffe0000: Wine then ends with exit code 1 before the program runs ("failed to map the shared
-# user data", an error that Wine prints only with its errors on). Started without address randomization,
-# the heap follows the loader, 47 MB below that page; the Wine processes it starts inherit that. Every
-# Wine program of ours is started through VANTREL_WINE.
+# anywhere in the gigabyte above it, now and then (one start in 8,720 in a measured run) over the page
+# Windows keeps at 0x7ffe0000: Wine then ends with exit code 1 before the program runs ("failed to map
+# the shared user data", an error that Wine prints only with its errors on). Started without address
+# randomization, the heap follows the loader, 47 MB below that page; the Wine processes it starts
+# inherit that. Every Wine program of ours is started through VANTREL_WINE.
 if setarch -R true 2>/dev/null; then
     VANTREL_WINE=(setarch -R "$WINELOADER")
 else
