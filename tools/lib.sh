@@ -112,13 +112,12 @@ vantrel_start_xvfb() {
     vantrel_wait_for 15 xdpyinfo -display ":$n" || { vantrel_log "Xvfb did not start"; return 1; }
 }
 
-# Starts the wineserver of each prefix given (both when none is). -f keeps it in the foreground, so its
-# PID is ours to stop; -p keeps it alive between programs. It may leave a core file in its own folder
-# (the server folder under /tmp, recorded beside its PID) if it crashes.
+# Starts the wineserver of each prefix. -f keeps it in the foreground, so its PID is ours to stop; -p
+# keeps it alive between programs. It may leave a core file in its own folder (the server folder under
+# /tmp, recorded beside its PID) if it crashes.
 vantrel_start_wineservers() {
-    local prefix name pid prefixes=("$@")
-    [ $# -gt 0 ] || prefixes=("$VANTREL_WINE_NULL" "$VANTREL_WINE_X11")
-    for prefix in "${prefixes[@]}"; do
+    local prefix name pid
+    for prefix in "$VANTREL_WINE_NULL" "$VANTREL_WINE_X11"; do
         name=wineserver-$(basename "$prefix")
         (ulimit -c unlimited 2>/dev/null; WINEPREFIX=$prefix exec "$WINESERVER" -f -p) >>"$VANTREL_RUN/$name.log" 2>&1 &
         pid=$!
@@ -131,10 +130,9 @@ vantrel_start_wineservers() {
 # Whether both wineservers started by vantrel_start_wineservers still run. Every Wine process of a prefix
 # whose server has gone ends at once, with exit code 0, whatever it was doing: a run in which that
 # happened says so, with the server's exit status, its log and, from a core file, where it crashed.
-# Returns 1 when one has gone, with the prefixes whose server has gone in VANTREL_GONE.
+# Returns 1 when one has gone.
 vantrel_check_wineservers() {
-    local prefix name pid status dir
-    VANTREL_GONE=
+    local prefix name pid status dir gone=0
     for prefix in "$VANTREL_WINE_NULL" "$VANTREL_WINE_X11"; do
         name=wineserver-$(basename "$prefix")
         pid=$(cat "$VANTREL_RUN/$name.pid" 2>/dev/null) || continue
@@ -148,9 +146,9 @@ vantrel_check_wineservers() {
             command -v gdb >/dev/null && gdb -batch -ex bt "$WINESERVER" "$dir/core" 2>&1 | sed 's/^/[wineserver] /' >&2
             mv "$dir/core" "$VANTREL_RUN/$name.core" && vantrel_log "its core file: $VANTREL_RUN/$name.core"
         fi
-        VANTREL_GONE="$VANTREL_GONE $prefix"
+        gone=1
     done
-    [ -z "$VANTREL_GONE" ]
+    [ $gone -eq 0 ]
 }
 
 # Starts the sound server, a virtual display and both wineservers; stops them again when the calling
